@@ -1,0 +1,124 @@
+// The process table, its refresh, and the one wrapper around
+// GetProcessMemoryInfo.
+#include "table.h"
+
+#include <commctrl.h>
+
+ProcessTable Table;
+HANDLE TableHeap;
+ProcessMemoryInfoFunction ProcessMemoryInfoEntry;
+
+BOOL ResetProcessTable(void) {
+    if (Table.Records) {
+        HeapFree(TableHeap, 0, Table.Records);
+    }
+    Table.Records = (ProcessRecord *)HeapAlloc(TableHeap, HEAP_ZERO_MEMORY,
+                                               INITIAL_TABLE_CAPACITY * sizeof(ProcessRecord));
+    Table.Capacity = Table.Records ? INITIAL_TABLE_CAPACITY : 0;
+    return Table.Records != NULL;
+}
+
+BOOL MakeRoomForRecord(DWORD filled) {
+    if (filled != Table.Capacity) {
+        return TRUE;
+    }
+    // A heap that cannot even give the first block leaves the table empty, and
+    // an empty table has no room to double.
+    if (Table.Capacity == 0) {
+        return FALSE;
+    }
+    DWORD capacity = Table.Capacity * 2;
+    ProcessRecord *records =
+        (ProcessRecord *)HeapAlloc(TableHeap, HEAP_ZERO_MEMORY, capacity * sizeof(ProcessRecord));
+    if (!records) {
+        return FALSE;
+    }
+    CopyMemory(records, Table.Records, filled * sizeof(ProcessRecord));
+    HeapFree(TableHeap, 0, Table.Records);
+    Table.Records = records;
+    Table.Capacity = capacity;
+    return TRUE;
+}
+
+void FillProcessRecord(ProcessRecord *record, const PROCESSENTRY32 *entry) {
+    record->ProcessId = entry->th32ProcessID;
+    // The snapshot's name need not be terminated within its 260 bytes, so the
+    // copy reads at most 98 characters of it.
+    lstrcpynA(record->ImageName, entry->szExeFile, IMAGE_NAME_MAX_CHARS + 1);
+    record->ImageName[IMAGE_NAME_BYTES - 1] = 0;
+}
+
+ProcessRecord *LookUpRecord(int row) {
+    return Table.Records + row;
+}
+
+DWORD QueryWorkingSetBytes(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS counters;
+    ZeroMemory(&counters, sizeof counters);
+    counters.cb = sizeof counters;
+    if (!ProcessMemoryInfoEntry(process, &counters, sizeof counters)) {
+        return 0xFFFFFFFF;
+    }
+    return (DWORD)counters.WorkingSetSize;
+}
+
+static void ReadProcessFigures(ProcessRecord *record) {
+    HANDLE process = OpenProcessHandle(PROCESS_QUERY_INFORMATION, record->ProcessId);
+    if (!process) {
+        record->MinWorkingSetSize = NOT_AVAILABLE;
+        record->WorkingSetSize = NOT_AVAILABLE;
+        record->MaxWorkingSetSize = NOT_AVAILABLE;
+        return;
+    }
+    // A failed limits query leaves both at 0, which is what the row then shows.
+    SIZE_T minimum = 0, maximum = 0;
+    ReadWorkingSetLimits(process, &minimum, &maximum);
+    record->MaxWorkingSetSize = BytesToPages(maximum);
+    record->MinWorkingSetSize = BytesToPages(minimum);
+    DWORD bytes = QueryWorkingSetBytes(process);
+    record->WorkingSetSize = bytes == 0xFFFFFFFF ? NOT_AVAILABLE : BytesToPages(bytes);
+    CloseProcessHandle(process);
+}
+
+static void AutosizeNameColumns(HWND list) {
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+}
+
+void RefreshProcessTable(HWND list) {
+    PROCESSENTRY32 entry;
+    ZeroMemory(&entry, sizeof entry);
+    entry.dwSize = sizeof entry;
+    HANDLE snapshot = TakeProcessSnapshot();
+    BOOL more = snapshot != INVALID_HANDLE_VALUE && ReadFirstProcess(snapshot, &entry);
+
+    // The rows go before the old block does: a row left standing would ask
+    // for its text from released memory.
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    if (!ResetProcessTable()) {
+        more = FALSE;
+    }
+
+    LVITEMA row;
+    ZeroMemory(&row, sizeof row);
+    row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+    row.pszText = LPSTR_TEXTCALLBACKA;
+
+    // When the heap refuses to grow the table, the refresh stops with the
+    // processes that fit; the next tick tries again from 20 records.
+    for (DWORD j = 0; more && MakeRoomForRecord(j); ++j) {
+        ProcessRecord *record = Table.Records + j;
+        FillProcessRecord(record, &entry);
+        ReadProcessFigures(record);
+        row.iItem = (int)j;
+        if (SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&row) == -1) {
+            ExitProcess((UINT)MessageBoxA(NULL, "Failed inserting item", NULL, MB_ICONERROR));
+        }
+        more = ReadNextProcess(snapshot, &entry);
+    }
+
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        CloseProcessHandle(snapshot);
+    }
+    AutosizeNameColumns(list);
+}

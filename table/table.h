@@ -1,0 +1,88 @@
+// Process table: the processes the last refresh saw, the platform's process
+// and memory operations, and the refresh that rebuilds the table and the list.
+#pragma once
+
+#include <windows.h>
+#include <tlhelp32.h>
+#include <psapi.h>
+
+enum {
+    PAGE_SHIFT = 12,
+    IMAGE_NAME_BYTES = 100,
+    IMAGE_NAME_MAX_CHARS = IMAGE_NAME_BYTES - 2, // 98 characters, then at least two zeros
+    INITIAL_TABLE_CAPACITY = 20,
+};
+
+const DWORD NOT_AVAILABLE = 0xFFFFFFFF;
+
+// Figures are in 4096-byte pages, or NOT_AVAILABLE. The field names follow the
+// column titles, although they hold pages rather than bytes.
+struct ProcessRecord {
+    DWORD ProcessId;
+    char ImageName[IMAGE_NAME_BYTES];
+    DWORD MinWorkingSetSize;
+    DWORD WorkingSetSize;
+    DWORD MaxWorkingSetSize;
+};
+
+// Records 0..n-1 are filled, where n is the list's row count after the last
+// refresh; records n..Capacity-1 are all zero.
+struct ProcessTable {
+    ProcessRecord *Records;
+    DWORD Capacity;
+};
+
+extern ProcessTable Table;
+
+// The heap the table's blocks come from; the dialog sets it at start.
+extern HANDLE TableHeap;
+
+// Releases the block and takes a fresh zero-filled one of 20 records.
+// FALSE when the heap refused: the table is then empty (no block, capacity 0).
+BOOL ResetProcessTable(void);
+
+// Called before record `filled` is written. Doubles the block when it is full.
+// FALSE when the heap refused: the old block and its records stay as they were.
+BOOL MakeRoomForRecord(DWORD filled);
+
+// Identifier and name of a record from a snapshot entry; the name is cut to 98
+// characters and byte 99 is always 0.
+void FillProcessRecord(ProcessRecord *record, const PROCESSENTRY32 *entry);
+
+ProcessRecord *LookUpRecord(int row);
+
+// GetProcessMemoryInfo, resolved from psapi.dll at start; reached only from
+// QueryWorkingSetBytes.
+typedef BOOL(WINAPI *ProcessMemoryInfoFunction)(HANDLE, PPROCESS_MEMORY_COUNTERS, DWORD);
+extern ProcessMemoryInfoFunction ProcessMemoryInfoEntry;
+
+// Current working-set size in bytes, or 0xFFFFFFFF when the query failed.
+DWORD QueryWorkingSetBytes(HANDLE process);
+
+// Byte count to whole pages, rounding down.
+inline DWORD BytesToPages(SIZE_T bytes) {
+    return (DWORD)(bytes >> PAGE_SHIFT);
+}
+
+// Rebuilds the table from a fresh snapshot and the list's rows to match.
+void RefreshProcessTable(HWND list);
+
+// ---------------------------------------------------------------------------
+// Process operations. Every call the program makes on other processes and on
+// system memory goes through these, so that tests can link a scripted stand-in
+// in place of the real module.
+
+HANDLE TakeProcessSnapshot(void);
+BOOL ReadFirstProcess(HANDLE snapshot, PROCESSENTRY32 *entry);
+BOOL ReadNextProcess(HANDLE snapshot, PROCESSENTRY32 *entry);
+HANDLE OpenProcessHandle(DWORD access, DWORD processId);
+BOOL ReadWorkingSetLimits(HANDLE process, SIZE_T *minimum, SIZE_T *maximum);
+BOOL TrimWorkingSet(HANDLE process);
+BOOL CloseProcessHandle(HANDLE handle);
+
+// Free physical memory and free page-file commit, in bytes.
+struct MemoryFigures {
+    ULONGLONG AvailPhys;
+    ULONGLONG AvailPageFile;
+};
+void ReadMemoryFigures(MemoryFigures *figures);

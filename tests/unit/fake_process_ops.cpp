@@ -1,0 +1,152 @@
+// Scripted stand-in linked in place of the real process operations.
+#include "fake_process_ops.h"
+
+FakeSystem Fake;
+
+namespace {
+
+// Handles are small tagged numbers, never real handles, so a stray
+// CloseHandle on one would fail loudly rather than close something real.
+const UINT_PTR SNAPSHOT_HANDLE = 0x5000;
+const UINT_PTR PROCESS_HANDLE_BASE = 0x10000;
+
+size_t cursor;
+
+FakeProcess *ProcessOfHandle(HANDLE handle) {
+    UINT_PTR index = ((UINT_PTR)handle - PROCESS_HANDLE_BASE) / 4;
+    return index < Fake.processes.size() ? &Fake.processes[index] : nullptr;
+}
+
+BOOL CopyEntry(PROCESSENTRY32 *entry) {
+    if (entry->dwSize != sizeof(PROCESSENTRY32) || cursor >= Fake.processes.size()) {
+        SetLastError(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    const FakeProcess &p = Fake.processes[cursor++];
+    entry->th32ProcessID = p.id;
+    // A name of 260 characters fills the field with no terminator.
+    size_t n = p.name.size() < MAX_PATH ? p.name.size() : MAX_PATH;
+    p.name.copy(entry->szExeFile, n);
+    if (n < MAX_PATH) {
+        entry->szExeFile[n] = 0;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI FakeProcessMemoryInfo(HANDLE process, PPROCESS_MEMORY_COUNTERS counters, DWORD cb) {
+    FakeProcess *p = ProcessOfHandle(process);
+    if (!p || cb != sizeof *counters || counters->cb != cb || p->sizeFails) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    counters->WorkingSetSize = p->workingSetBytes;
+    return TRUE;
+}
+
+} // namespace
+
+void ResetFake(void) {
+    Fake = FakeSystem();
+    cursor = 0;
+    ProcessMemoryInfoEntry = FakeProcessMemoryInfo;
+}
+
+void AddFakeProcesses(int n) {
+    for (int i = 0; i < n; ++i) {
+        FakeProcess p = {};
+        p.id = 100 + 4 * (DWORD)Fake.processes.size();
+        p.name = "proc" + std::to_string(Fake.processes.size()) + ".exe";
+        p.minimumBytes = 200 * 4096;
+        p.maximumBytes = 1380 * 4096;
+        p.workingSetBytes = (DWORD)(Fake.processes.size() + 1) * 4096;
+        Fake.processes.push_back(p);
+    }
+}
+
+int OpenFakeHandles(void) {
+    return Fake.snapshots + Fake.opens - Fake.closes;
+}
+
+HANDLE TakeProcessSnapshot(void) {
+    if (Fake.snapshotFails) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return INVALID_HANDLE_VALUE;
+    }
+    ++Fake.snapshots;
+    cursor = 0;
+    return (HANDLE)SNAPSHOT_HANDLE;
+}
+
+BOOL ReadFirstProcess(HANDLE snapshot, PROCESSENTRY32 *entry) {
+    if (snapshot != (HANDLE)SNAPSHOT_HANDLE || Fake.firstEntryFails) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (Fake.afterSnapshot) {
+        Fake.afterSnapshot();
+    }
+    cursor = 0;
+    return CopyEntry(entry);
+}
+
+BOOL ReadNextProcess(HANDLE snapshot, PROCESSENTRY32 *entry) {
+    if (snapshot != (HANDLE)SNAPSHOT_HANDLE) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return CopyEntry(entry);
+}
+
+HANDLE OpenProcessHandle(DWORD access, DWORD processId) {
+    Fake.openedIds.push_back(processId);
+    Fake.openAccess.push_back(access);
+    for (size_t i = 0; processId != 0 && i < Fake.processes.size(); ++i) {
+        const FakeProcess &p = Fake.processes[i];
+        if (p.id != processId) {
+            continue;
+        }
+        if (p.openError) {
+            SetLastError(p.openError);
+            return NULL;
+        }
+        ++Fake.opens;
+        return (HANDLE)(PROCESS_HANDLE_BASE + 4 * i);
+    }
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return NULL;
+}
+
+BOOL ReadWorkingSetLimits(HANDLE process, SIZE_T *minimum, SIZE_T *maximum) {
+    FakeProcess *p = ProcessOfHandle(process);
+    if (!p || p->limitsFail) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    *minimum = p->minimumBytes;
+    *maximum = p->maximumBytes;
+    return TRUE;
+}
+
+BOOL TrimWorkingSet(HANDLE process) {
+    FakeProcess *p = ProcessOfHandle(process);
+    if (!p || p->trimError) {
+        SetLastError(p ? p->trimError : ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    ++Fake.trims;
+    Fake.trimmedIds.push_back(p->id);
+    return TRUE;
+}
+
+BOOL CloseProcessHandle(HANDLE handle) {
+    if (handle != (HANDLE)SNAPSHOT_HANDLE && !ProcessOfHandle(handle)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    ++Fake.closes;
+    return TRUE;
+}
+
+void ReadMemoryFigures(MemoryFigures *figures) {
+    *figures = Fake.memory[Fake.memoryReads++ % 2];
+}

@@ -1,0 +1,51 @@
+// Scripted stand-in for the process operations: a snapshot built from data,
+// chosen failures, and counters that show every handle opened was closed.
+#pragma once
+
+#include "table/table.h"
+
+#include <string>
+#include <vector>
+
+struct FakeProcess {
+    DWORD id;
+    std::string name;
+    SIZE_T minimumBytes;
+    SIZE_T maximumBytes;
+    DWORD workingSetBytes;
+    DWORD openError; // nonzero: opening fails with this error
+    BOOL limitsFail; // GetProcessWorkingSetSize fails, outputs untouched
+    BOOL sizeFails;  // GetProcessMemoryInfo fails
+    DWORD trimError; // nonzero: the trim fails with this error
+};
+
+struct FakeSystem {
+    std::vector<FakeProcess> processes;
+    BOOL snapshotFails;
+    BOOL firstEntryFails;
+    // Called just before the snapshot's first entry is read, so a test can
+    // make a process end between the snapshot and the open.
+    void (*afterSnapshot)(void);
+    MemoryFigures memory[2]; // successive reads: before, after
+    int memoryReads;
+
+    int snapshots;
+    int opens;
+    int closes;
+    int trims;
+    std::vector<DWORD> openedIds;
+    std::vector<DWORD> openAccess;
+    std::vector<DWORD> trimmedIds;
+};
+
+extern FakeSystem Fake;
+
+// Clears the script and the counters and points ProcessMemoryInfoEntry at the
+// stand-in.
+void ResetFake(void);
+
+// n processes with identifiers 100, 104, ... and names "proc0.exe", ...
+void AddFakeProcesses(int n);
+
+// Handles opened and not yet closed, snapshots included.
+int OpenFakeHandles(void);

@@ -1,0 +1,55 @@
+// The real process operations and a refresh against the live process list.
+#include "test_window.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ProcessOps, RefreshListsThisProcessWithItsOwnFigures) {
+    ProcessMemoryInfoEntry = GetProcessMemoryInfo;
+    TableHeap = GetProcessHeap();
+    HWND list = CreateTestList();
+    RefreshProcessTable(list);
+
+    int self = -1;
+    for (int i = 0; i < RowCount(list); ++i) {
+        if (Table.Records[i].ProcessId == GetCurrentProcessId()) {
+            self = i;
+        }
+    }
+    ASSERT_NE(-1, self) << "this process is missing from the list";
+    EXPECT_STREQ("process_ops_tests.exe", Table.Records[self].ImageName);
+    EXPECT_NE(NOT_AVAILABLE, Table.Records[self].WorkingSetSize);
+    EXPECT_GT(Table.Records[self].WorkingSetSize, 0u);
+    EXPECT_GE(Table.Records[self].MaxWorkingSetSize, Table.Records[self].MinWorkingSetSize);
+    DestroyTestList(list);
+}
+
+TEST(ProcessOps, WorkingSetQueryAndTrimOnThisProcess) {
+    ProcessMemoryInfoEntry = GetProcessMemoryInfo;
+    HANDLE self =
+        OpenProcessHandle(PROCESS_QUERY_INFORMATION | PROCESS_SET_QUOTA, GetCurrentProcessId());
+    ASSERT_TRUE(self);
+    EXPECT_NE(0xFFFFFFFFu, QueryWorkingSetBytes(self));
+    EXPECT_TRUE(TrimWorkingSet(self));
+    EXPECT_TRUE(CloseProcessHandle(self));
+
+    EXPECT_EQ(0xFFFFFFFFu, QueryWorkingSetBytes(NULL)) << "a failed query reads as 0xFFFFFFFF";
+    EXPECT_EQ(NULL, OpenProcessHandle(PROCESS_SET_QUOTA, 0)) << "identifier 0 never opens";
+}
+
+TEST(ProcessOps, MemoryFiguresAreReadInFull) {
+    MemoryFigures figures = {};
+    ReadMemoryFigures(&figures);
+    MEMORYSTATUSEX status = {};
+    status.dwLength = sizeof status;
+    GlobalMemoryStatusEx(&status);
+    EXPECT_GT(figures.AvailPhys, 0u);
+    EXPECT_GT(figures.AvailPageFile, 0u);
+    // Past 4 GB the 64-bit figure must come through whole, not capped.
+    if (status.ullAvailPhys > 0xFFFFFFFFull) {
+        EXPECT_GT(figures.AvailPhys, 0xFFFFFFFFull);
+    }
+}
+
+} // namespace

@@ -1,0 +1,342 @@
+// The process table and its refresh, against the scripted process operations
+// and a real (hidden) list view.
+#include "fake_process_ops.h"
+#include "test_window.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+namespace {
+
+class TableTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetFake();
+        heap = HeapCreate(0, 0, 0);
+        TableHeap = heap;
+        Table = ProcessTable();
+        list = CreateTestList();
+    }
+    void TearDown() override {
+        DestroyTestList(list);
+        Table = ProcessTable();
+        HeapDestroy(heap);
+    }
+
+    ProcessRecord Record(int i) {
+        return Table.Records[i];
+    }
+    bool RecordIsZero(int i) {
+        static const ProcessRecord zero = {};
+        return memcmp(&Table.Records[i], &zero, sizeof zero) == 0;
+    }
+
+    HANDLE heap;
+    HWND list;
+};
+
+TEST_F(TableTest, GrowsByDoublingFromTwentyKeepingEarlierRecords) {
+    ASSERT_TRUE(ResetProcessTable());
+    EXPECT_EQ(20u, Table.Capacity);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_TRUE(RecordIsZero(i)) << "a fresh block is zero-filled, record " << i;
+    }
+
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    struct Step {
+        DWORD filled, capacityAfter;
+    } steps[] = {{19, 20}, {20, 40}, {39, 40}, {40, 80}, {79, 80}};
+    DWORD filled = 0;
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.filled);
+        for (; filled < step.filled; ++filled) {
+            ASSERT_TRUE(MakeRoomForRecord(filled));
+            entry.th32ProcessID = 1000 + filled;
+            wsprintfA(entry.szExeFile, "p%d.exe", filled);
+            FillProcessRecord(&Table.Records[filled], &entry);
+            Table.Records[filled].WorkingSetSize = filled;
+        }
+        ASSERT_TRUE(MakeRoomForRecord(filled));
+        EXPECT_EQ(step.capacityAfter, Table.Capacity);
+        for (DWORD i = 0; i < filled; ++i) {
+            char name[16];
+            wsprintfA(name, "p%d.exe", i);
+            EXPECT_EQ(1000 + i, Record(i).ProcessId);
+            EXPECT_STREQ(name, Record(i).ImageName);
+            EXPECT_EQ(i, Record(i).WorkingSetSize);
+        }
+        for (DWORD i = filled; i < Table.Capacity; ++i) {
+            EXPECT_TRUE(RecordIsZero(i)) << "record " << i << " past the filled ones";
+        }
+    }
+}
+
+TEST_F(TableTest, RefreshOfFortyFiveProcessesGivesCapacityEightyAndOneRowEach) {
+    AddFakeProcesses(45);
+    RefreshProcessTable(list);
+
+    EXPECT_EQ(80u, Table.Capacity);
+    ASSERT_EQ(45, RowCount(list));
+    for (int i = 0; i < 45; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(Fake.processes[i].id, Record(i).ProcessId) << "rows keep snapshot order";
+        EXPECT_EQ(std::to_string(Fake.processes[i].id), CellText(list, i, 0));
+        EXPECT_EQ(Fake.processes[i].name, CellText(list, i, 1));
+    }
+    for (int i = 45; i < 80; ++i) {
+        EXPECT_TRUE(RecordIsZero(i)) << "record " << i;
+    }
+    EXPECT_EQ(1, Fake.snapshots);
+    EXPECT_EQ(45, Fake.opens);
+    EXPECT_EQ(0, OpenFakeHandles()) << "every process handle and the snapshot are closed";
+    for (DWORD access : Fake.openAccess) {
+        EXPECT_EQ((DWORD)PROCESS_QUERY_INFORMATION, access);
+    }
+}
+
+TEST_F(TableTest, SmallerSecondRefreshStartsAgainFromTwentyZeroedRecords) {
+    AddFakeProcesses(45);
+    RefreshProcessTable(list);
+    ASSERT_EQ(80u, Table.Capacity);
+
+    Fake.processes.erase(Fake.processes.begin(), Fake.processes.begin() + 40);
+    RefreshProcessTable(list);
+
+    EXPECT_EQ(20u, Table.Capacity);
+    ASSERT_EQ(5, RowCount(list));
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(Fake.processes[i].id, Record(i).ProcessId);
+        EXPECT_EQ(Fake.processes[i].name, CellText(list, i, 1));
+    }
+    for (int i = 5; i < 20; ++i) {
+        EXPECT_TRUE(RecordIsZero(i)) << "record " << i << " kept something of the first refresh";
+    }
+}
+
+TEST_F(TableTest, ListIsEmptiedWhileTheOldBlockIsStillCurrent) {
+    AddFakeProcesses(3);
+    RefreshProcessTable(list);
+    ProcessRecord *oldBlock = Table.Records;
+    LastDeleteAll = DeleteAllSighting();
+
+    RefreshProcessTable(list);
+
+    EXPECT_EQ(1, LastDeleteAll.count);
+    EXPECT_EQ(oldBlock, LastDeleteAll.records)
+        << "the rows must go before the block they read from is released";
+    EXPECT_TRUE(LastDeleteAll.blockValid);
+}
+
+TEST_F(TableTest, ImageNamesAreCutAtNinetyEightCharacters) {
+    struct {
+        size_t length;
+        size_t stored;
+    } cases[] = {{0, 0}, {97, 97}, {98, 98}, {99, 98}, {259, 98}, {260, 98}};
+    for (auto c : cases) {
+        FakeProcess p = {};
+        p.id = 8 + 4 * (DWORD)Fake.processes.size();
+        p.name = std::string(c.length, (char)('a' + Fake.processes.size()));
+        Fake.processes.push_back(p);
+    }
+    RefreshProcessTable(list);
+
+    ASSERT_EQ(6, RowCount(list));
+    for (size_t i = 0; i < 6; ++i) {
+        SCOPED_TRACE(cases[i].length);
+        const ProcessRecord r = Record((int)i);
+        EXPECT_EQ(Fake.processes[i].name.substr(0, cases[i].stored), std::string(r.ImageName));
+        EXPECT_EQ(0, r.ImageName[98]);
+        EXPECT_EQ(0, r.ImageName[99]);
+        EXPECT_EQ(r.ImageName, CellText(list, (int)i, 1));
+    }
+}
+
+TEST_F(TableTest, ByteCountsBecomeWholePagesRoundingDown) {
+    struct {
+        DWORD bytes, pages;
+    } cases[] = {{0, 0},
+                 {4095, 0},
+                 {4096, 1},
+                 {8191, 1},
+                 {8192, 2},
+                 {0x7FFFF000, 0x7FFFF},
+                 {0xFFFFFFFE, 0xFFFFF}};
+    for (auto c : cases) {
+        FakeProcess p = {};
+        p.id = 8 + 4 * (DWORD)Fake.processes.size();
+        p.name = "x.exe";
+        p.minimumBytes = c.bytes;
+        p.maximumBytes = c.bytes;
+        p.workingSetBytes = c.bytes;
+        Fake.processes.push_back(p);
+    }
+    RefreshProcessTable(list);
+
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        SCOPED_TRACE(cases[i].bytes);
+        EXPECT_EQ(cases[i].pages, Record((int)i).MinWorkingSetSize);
+        EXPECT_EQ(cases[i].pages, Record((int)i).WorkingSetSize);
+        EXPECT_EQ(cases[i].pages, Record((int)i).MaxWorkingSetSize);
+        EXPECT_EQ(std::to_string(cases[i].pages), CellText(list, (int)i, 3));
+    }
+}
+
+TEST_F(TableTest, EachFailureShowsItsOwnFigures) {
+    AddFakeProcesses(5);
+    FakeProcess idle = {};
+    idle.id = 0;
+    idle.name = "[System Process]";
+    Fake.processes.insert(Fake.processes.begin(), idle);
+    Fake.processes[1].openError = ERROR_ACCESS_DENIED;
+    Fake.processes[2].limitsFail = TRUE;
+    Fake.processes[3].sizeFails = TRUE;
+    Fake.processes[4].workingSetBytes = 0xFFFFFFFF; // indistinguishable from a failure
+    RefreshProcessTable(list);
+
+    struct {
+        const char *why, *min, *current, *max;
+    } expected[] = {
+        {"identifier 0 cannot be opened", "-1", "-1", "-1"},
+        {"access denied", "-1", "-1", "-1"},
+        {"limits query fails", "0", "2", "0"},
+        {"size query fails", "200", "-1", "1380"},
+        {"size of 0xFFFFFFFF bytes", "200", "-1", "1380"},
+        {"all well", "200", "5", "1380"},
+    };
+    ASSERT_EQ(6, RowCount(list));
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(expected[i].why);
+        EXPECT_EQ(std::to_string(Fake.processes[i].id), CellText(list, i, 0));
+        EXPECT_EQ(Fake.processes[i].name, CellText(list, i, 1));
+        EXPECT_EQ(expected[i].min, CellText(list, i, 2));
+        EXPECT_EQ(expected[i].current, CellText(list, i, 3));
+        EXPECT_EQ(expected[i].max, CellText(list, i, 4));
+    }
+    EXPECT_EQ(NOT_AVAILABLE, Record(1).WorkingSetSize);
+    EXPECT_EQ(0, OpenFakeHandles());
+}
+
+TEST_F(TableTest, UnreadableSnapshotGivesEmptyTableAndListUntilTheNextRefresh) {
+    AddFakeProcesses(30);
+    RefreshProcessTable(list);
+    ASSERT_EQ(30, RowCount(list));
+
+    for (int failure = 0; failure < 2; ++failure) {
+        SCOPED_TRACE(failure ? "first entry unreadable" : "no snapshot");
+        Fake.snapshotFails = failure == 0;
+        Fake.firstEntryFails = failure == 1;
+        RefreshProcessTable(list);
+        EXPECT_EQ(0, RowCount(list));
+        EXPECT_EQ(20u, Table.Capacity);
+        EXPECT_TRUE(RecordIsZero(0));
+        EXPECT_EQ(0, OpenFakeHandles());
+    }
+
+    Fake.firstEntryFails = FALSE;
+    RefreshProcessTable(list);
+    EXPECT_EQ(30, RowCount(list));
+}
+
+TEST_F(TableTest, ProcessEndingBetweenSnapshotAndOpenStillGetsItsRow) {
+    AddFakeProcesses(4);
+    Fake.afterSnapshot = [] { Fake.processes[2].openError = ERROR_INVALID_PARAMETER; };
+    RefreshProcessTable(list);
+
+    ASSERT_EQ(4, RowCount(list));
+    EXPECT_EQ(Fake.processes[2].name, CellText(list, 2, 1));
+    EXPECT_EQ("-1", CellText(list, 2, 3));
+    EXPECT_EQ("4", CellText(list, 3, 3));
+}
+
+// A heap that refuses: the refresh keeps the processes that fit and stays
+// consistent (rows = filled records), never touching a null block.
+TEST_F(TableTest, HeapRefusingABlockStopsTheRefreshInOrder) {
+    AddFakeProcesses(300);
+    HANDLE small = HeapCreate(0, 0, 32 * 1024); // fixed size: 300 records never fit
+    ASSERT_TRUE(small);
+    TableHeap = small;
+
+    RefreshProcessTable(list);
+    int rows = RowCount(list);
+    EXPECT_GE(rows, 20);
+    EXPECT_LT(rows, 300);
+    EXPECT_EQ((DWORD)rows, Table.Capacity) << "the refresh stops where the block is full";
+    for (int i = 0; i < rows; ++i) {
+        EXPECT_EQ(Fake.processes[i].id, Record(i).ProcessId);
+    }
+    EXPECT_EQ(Fake.processes[rows - 1].name, CellText(list, rows - 1, 1));
+    EXPECT_EQ(0, OpenFakeHandles());
+
+    // Now not even the first block: the table is empty and nothing breaks.
+    HeapFree(small, 0, Table.Records);
+    Table = ProcessTable();
+    std::vector<void *> hog;
+    while (void *block = HeapAlloc(small, 0, 512)) {
+        hog.push_back(block);
+    }
+    RefreshProcessTable(list);
+    EXPECT_EQ(0, RowCount(list));
+    EXPECT_EQ(nullptr, Table.Records);
+    EXPECT_EQ(0u, Table.Capacity);
+    EXPECT_FALSE(MakeRoomForRecord(0));
+    EXPECT_EQ(0, OpenFakeHandles());
+
+    // Memory back: the next refresh is whole again.
+    for (void *block : hog) {
+        HeapFree(small, 0, block);
+    }
+    RefreshProcessTable(list);
+    EXPECT_EQ(rows, RowCount(list));
+    Table = ProcessTable();
+    HeapDestroy(small);
+}
+
+LRESULT CALLBACK RefusingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == LVM_INSERTITEMA) {
+        return -1;
+    }
+    if (message >= LVM_FIRST && message < LVM_FIRST + 0x100) {
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// Presses OK on the "Failed inserting item" box; any other box ends the
+// process with 77 so the exit code tells.
+DWORD WINAPI ConfirmInsertFailure(void *) {
+    for (;;) {
+        Sleep(20);
+        HWND box = FindWindowA("#32770", NULL);
+        if (!box) {
+            continue;
+        }
+        char text[256] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        if (lstrcmpA(text, "Failed inserting item") != 0) {
+            ExitProcess(77);
+        }
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+}
+
+void RefreshIntoRefusingList() {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = RefusingListProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "RefusingList";
+    RegisterClassA(&wc);
+    HWND refusing = CreateWindowA("RefusingList", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
+                                  GetModuleHandleA(NULL), NULL);
+    CreateThread(NULL, 0, ConfirmInsertFailure, NULL, 0, NULL);
+    RefreshProcessTable(refusing);
+}
+
+TEST_F(TableTest, ListRefusingARowEndsTheProgramWithTheBoxResult) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    AddFakeProcesses(3);
+    EXPECT_EXIT(RefreshIntoRefusingList(), ::testing::ExitedWithCode(IDOK), "");
+}
+
+} // namespace

@@ -1,0 +1,23 @@
+// A hidden report list like the dialog's, for tests that refresh into a real
+// list view.
+#pragma once
+
+#include "table/table.h"
+
+#include <string>
+
+// A hidden top-level window holding a five-column report list. The parent
+// answers cell texts from the process table.
+HWND CreateTestList(void);
+void DestroyTestList(HWND list);
+
+int RowCount(HWND list);
+std::string CellText(HWND list, int row, int column);
+
+// What the parent saw when the list told it that all rows were going.
+struct DeleteAllSighting {
+    int count;
+    ProcessRecord *records; // the table's block at that moment
+    BOOL blockValid;        // HeapValidate on that block
+};
+extern DeleteAllSighting LastDeleteAll;
