@@ -80,6 +80,19 @@ static void ReadProcessFigures(ProcessRecord *record) {
     CloseProcessHandle(process);
 }
 
+// Scrolls the rebuilt list back to the row that was at the top before, as far
+// as the new rows allow. In report view the scroll is in pixels, one row's
+// height per row, and relative: with redraw off some list versions keep the
+// old position through the emptying, others go back to the top.
+static void RestoreTopRow(HWND list, int topRow) {
+    int rows = topRow - (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+    RECT bounds;
+    bounds.left = LVIR_BOUNDS;
+    if (rows != 0 && SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&bounds)) {
+        SendMessageA(list, LVM_SCROLL, 0, rows * (bounds.bottom - bounds.top));
+    }
+}
+
 static void AutosizeNameColumns(HWND list) {
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(LVSCW_AUTOSIZE, 0));
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(LVSCW_AUTOSIZE, 0));
@@ -91,6 +104,11 @@ void RefreshProcessTable(HWND list) {
     entry.dwSize = sizeof entry;
     HANDLE snapshot = TakeProcessSnapshot();
     BOOL more = snapshot != INVALID_HANDLE_VALUE && ReadFirstProcess(snapshot, &entry);
+
+    // The rebuild is painted once, at the end, and keeps the user's scroll
+    // position; emptying the list would otherwise throw it back to the top.
+    int topRow = (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
 
     // The rows go before the old block does: a row left standing would ask
     // for its text from released memory.
@@ -120,5 +138,8 @@ void RefreshProcessTable(HWND list) {
     if (snapshot != INVALID_HANDLE_VALUE) {
         CloseProcessHandle(snapshot);
     }
+    RestoreTopRow(list, topRow);
     AutosizeNameColumns(list);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, NULL, TRUE);
 }

@@ -293,6 +293,39 @@ TEST_F(TableTest, HeapRefusingABlockStopsTheRefreshInOrder) {
     HeapDestroy(small);
 }
 
+int TopRow(HWND list) {
+    return (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+}
+
+void ScrollToRow(HWND list, int row) {
+    RECT bounds = {};
+    bounds.left = LVIR_BOUNDS;
+    SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&bounds);
+    SendMessageA(list, LVM_SCROLL, 0, (row - TopRow(list)) * (bounds.bottom - bounds.top));
+}
+
+TEST_F(TableTest, RebuildKeepsTheTopRowAsFarAsTheNewListAllows) {
+    AddFakeProcesses(45);
+    RefreshProcessTable(list);
+    ScrollToRow(list, 20);
+    ASSERT_EQ(20, TopRow(list));
+
+    RefreshProcessTable(list);
+    EXPECT_EQ(20, TopRow(list)) << "the rebuild threw the user back";
+    RefreshProcessTable(list);
+    EXPECT_EQ(20, TopRow(list));
+
+    // Fewer rows than the old position needs: the list ends at its last row.
+    Fake.processes.resize(25);
+    RefreshProcessTable(list);
+    int visible = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0);
+    EXPECT_EQ(25 - visible, TopRow(list));
+
+    ScrollToRow(list, 0);
+    RefreshProcessTable(list);
+    EXPECT_EQ(0, TopRow(list));
+}
+
 LRESULT CALLBACK RefusingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == LVM_INSERTITEMA) {
         return -1;

@@ -1,0 +1,46 @@
+// Program start: common controls, debug privilege, the late-bound
+// GetProcessMemoryInfo, then the modal dialog for the rest of the run.
+#include "app.h"
+
+#include <commctrl.h>
+
+#include "res/ids.h"
+#include "table/table.h"
+#include "ui/ui.h"
+
+void EnableDebugPrivilege(void) {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        return;
+    }
+    TOKEN_PRIVILEGES privileges;
+    if (LookupPrivilegeValueA(NULL, "SeDebugPrivilege", &privileges.Privileges[0].Luid)) {
+        privileges.PrivilegeCount = 1;
+        privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        // A user without the privilege gets ERROR_NOT_ALL_ASSIGNED; the
+        // program runs all the same with the user's own rights.
+        AdjustTokenPrivileges(token, FALSE, &privileges, sizeof privileges, NULL, NULL);
+    }
+    CloseHandle(token);
+}
+
+extern "C" int ProgramEntry(void) {
+    InitCommonControls();
+    EnableDebugPrivilege();
+    // psapi.dll is bound late so that the program still says what is wrong on
+    // a system without it, instead of failing to load.
+    HMODULE psapi = LoadLibraryA("psapi.dll");
+    if (!psapi) {
+        MessageBoxA(NULL, "Cannot load psapi.dll", NULL, MB_ICONERROR);
+        return 0;
+    }
+    ProcessMemoryInfoEntry =
+        (ProcessMemoryInfoFunction)(void *)GetProcAddress(psapi, "GetProcessMemoryInfo");
+    if (!ProcessMemoryInfoEntry) {
+        MessageBoxA(NULL, "Cannot find GetProcessMemoryInfo in psapi.dll", NULL, MB_ICONERROR);
+        return 0;
+    }
+    // Nothing calls EndDialog: the dialog ends the process itself.
+    return (int)DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
+                                MainDlgProc, 0);
+}

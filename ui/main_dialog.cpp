@@ -1,0 +1,115 @@
+// The main dialog: every event of the program enters through MainDlgProc.
+#include "ui.h"
+
+#include "res/ids.h"
+#include "table/table.h"
+
+HWND ProcessList;
+int SelectedRow = NO_ROW;
+DWORD LastRefreshTick;
+char MessageText[MESSAGE_TEXT_BYTES];
+
+const ColumnTitles ColumnTable = {
+    5, {"PID", "ImageName", "MinWorkingSetSize", "WorkingSetSize", "MaxWorkingSetSize"}};
+
+int InsertColumns(const ColumnTitles *columns, HWND list) {
+    char title[256];
+    LVCOLUMNA column;
+    ZeroMemory(&column, sizeof column);
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    column.cx = INITIAL_COLUMN_WIDTH;
+    column.pszText = title;
+    for (int i = 0; i < columns->Count; ++i) {
+        lstrcpynA(title, columns->Title[i], sizeof title);
+        column.fmt = i < 2 ? LVCFMT_LEFT : LVCFMT_RIGHT;
+        column.iSubItem = i;
+        if (SendMessageA(list, LVM_INSERTCOLUMNA, i, (LPARAM)&column) == -1) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+void FillCellText(NMLVDISPINFOA *displayInfo) {
+    const ProcessRecord *record = LookUpRecord(displayInfo->item.iItem);
+    MessageText[0] = 0;
+    switch (displayInfo->item.iSubItem) {
+    case 0:
+        wsprintfA(MessageText, "%d", record->ProcessId);
+        break;
+    case 1:
+        CopyMemory(MessageText, record->ImageName, sizeof record->ImageName);
+        break;
+    case 2:
+        wsprintfA(MessageText, "%d", record->MinWorkingSetSize);
+        break;
+    case 3:
+        wsprintfA(MessageText, "%d", record->WorkingSetSize);
+        break;
+    case 4:
+        wsprintfA(MessageText, "%d", record->MaxWorkingSetSize);
+        break;
+    }
+    displayInfo->item.pszText = MessageText;
+}
+
+static void SetUpColumns(HWND list) {
+    InsertColumns(&ColumnTable, list);
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+    for (int i = 0; i < 4; ++i) {
+        SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
+    }
+}
+
+static void InitMainDialog(HWND hwnd) {
+    ProcessList = GetDlgItem(hwnd, IDC_PROCESS_LIST);
+    TableHeap = GetProcessHeap();
+    SetUpColumns(ProcessList);
+    SetTimer(hwnd, ID_REFRESH_TIMER, REFRESH_PERIOD_MS, NULL);
+    SendMessageA(hwnd, WM_TIMER, 0, 0);
+}
+
+static void RefreshOnTick(void) {
+    DWORD now = GetTickCount();
+    if (!RefreshIsDue(SelectedRow, now, LastRefreshTick)) {
+        return;
+    }
+    SelectedRow = NO_ROW;
+    LastRefreshTick = now;
+    RefreshProcessTable(ProcessList);
+}
+
+static void HandleListNotification(NMHDR *header) {
+    if (header->code == NM_CLICK) {
+        SelectedRow = ((NMITEMACTIVATE *)header)->iItem;
+    } else if (header->code == LVN_GETDISPINFOA) {
+        FillCellText((NMLVDISPINFOA *)header);
+    }
+}
+
+static void HandleCommand(WORD id) {
+    if (id == IDCANCEL) {
+        ExitProcess(0);
+    }
+}
+
+// Always FALSE, so the dialog manager goes on with its own handling of every
+// message, and sets no initial focus.
+INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    (void)hwnd;
+    switch (message) {
+    case WM_INITDIALOG:
+        InitMainDialog(hwnd);
+        break;
+    case WM_NOTIFY:
+        HandleListNotification((NMHDR *)lParam);
+        break;
+    case WM_COMMAND:
+        HandleCommand(LOWORD(wParam));
+        break;
+    case WM_TIMER:
+        RefreshOnTick();
+        break;
+    }
+    return FALSE;
+}

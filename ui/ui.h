@@ -1,0 +1,42 @@
+// Main window: the dialog procedure, the list's columns and cell texts, the
+// refresh policy and the About entry.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+enum {
+    REFRESH_PERIOD_MS = 1000,
+    SELECTION_HOLD_MS = 3000,
+    INITIAL_COLUMN_WIDTH = 100,
+    MESSAGE_TEXT_BYTES = 256,
+    NO_ROW = -1,
+};
+
+extern HWND ProcessList;
+extern int SelectedRow;
+extern DWORD LastRefreshTick;
+
+// The one buffer for every cell text and every composed message.
+extern char MessageText[MESSAGE_TEXT_BYTES];
+
+struct ColumnTitles {
+    int Count;
+    const char *Title[5];
+};
+extern const ColumnTitles ColumnTable;
+
+INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// 1 when every column went in, 0 at the first the list refused.
+int InsertColumns(const ColumnTitles *columns, HWND list);
+
+// Answers LVN_GETDISPINFOA from the process table, through MessageText.
+void FillCellText(NMLVDISPINFOA *displayInfo);
+
+// A tick refreshes unless a clicked row is being held, and the hold ends
+// 3000 ms after the last refresh. The difference is unsigned so that the tick
+// counter's wrap-around does no harm.
+inline BOOL RefreshIsDue(int selectedRow, DWORD now, DWORD lastRefreshTick) {
+    return selectedRow == NO_ROW || now - lastRefreshTick >= SELECTION_HOLD_MS;
+}
