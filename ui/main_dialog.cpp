@@ -3,6 +3,7 @@
 
 #include "res/ids.h"
 #include "table/table.h"
+#include "trim/trim.h"
 
 HWND ProcessList;
 int SelectedRow = NO_ROW;
@@ -67,6 +68,7 @@ static void InitMainDialog(HWND hwnd) {
     SetUpColumns(ProcessList);
     SetTimer(hwnd, ID_REFRESH_TIMER, REFRESH_PERIOD_MS, NULL);
     SendMessageA(hwnd, WM_TIMER, 0, 0);
+    InstallAboutEntry(hwnd);
 }
 
 static void RefreshOnTick(void) {
@@ -87,16 +89,22 @@ static void HandleListNotification(NMHDR *header) {
     }
 }
 
-static void HandleCommand(WORD id) {
-    if (id == IDCANCEL) {
+static void HandleCommand(HWND hwnd, WORD id) {
+    switch (id) {
+    case IDOK:
+        TrimSelectedProcess(hwnd);
+        break;
+    case IDCANCEL:
         ExitProcess(0);
+    case IDC_TRIM_ALL:
+        TrimAllProcesses(hwnd);
+        break;
     }
 }
 
 // Always FALSE, so the dialog manager goes on with its own handling of every
 // message, and sets no initial focus.
 INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    (void)hwnd;
     switch (message) {
     case WM_INITDIALOG:
         InitMainDialog(hwnd);
@@ -104,8 +112,13 @@ INT_PTR CALLBACK MainDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
     case WM_NOTIFY:
         HandleListNotification((NMHDR *)lParam);
         break;
+    case WM_SYSCOMMAND:
+        if (LOWORD(wParam) == IDM_ABOUT) {
+            ShowAboutBox(hwnd);
+        }
+        break;
     case WM_COMMAND:
-        HandleCommand(LOWORD(wParam));
+        HandleCommand(hwnd, LOWORD(wParam));
         break;
     case WM_TIMER:
         RefreshOnTick();

@@ -40,3 +40,9 @@ void FillCellText(NMLVDISPINFOA *displayInfo);
 inline BOOL RefreshIsDue(int selectedRow, DWORD now, DWORD lastRefreshTick) {
     return selectedRow == NO_ROW || now - lastRefreshTick >= SELECTION_HOLD_MS;
 }
+
+extern const char AboutText[];
+
+// Appends a separator and "&About" to the system menu.
+void InstallAboutEntry(HWND hwnd);
+void ShowAboutBox(HWND hwnd);

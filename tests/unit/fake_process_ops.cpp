@@ -12,9 +12,19 @@ const UINT_PTR PROCESS_HANDLE_BASE = 0x10000;
 
 size_t cursor;
 
+// A process handle carries the identifier, so it still names its process
+// when a test changes the process list while the handle is open.
 FakeProcess *ProcessOfHandle(HANDLE handle) {
-    UINT_PTR index = ((UINT_PTR)handle - PROCESS_HANDLE_BASE) / 4;
-    return index < Fake.processes.size() ? &Fake.processes[index] : nullptr;
+    if ((UINT_PTR)handle < PROCESS_HANDLE_BASE) {
+        return nullptr;
+    }
+    DWORD id = (DWORD)(((UINT_PTR)handle - PROCESS_HANDLE_BASE) / 4);
+    for (FakeProcess &p : Fake.processes) {
+        if (p.id == id) {
+            return &p;
+        }
+    }
+    return nullptr;
 }
 
 BOOL CopyEntry(PROCESSENTRY32 *entry) {
@@ -110,7 +120,7 @@ HANDLE OpenProcessHandle(DWORD access, DWORD processId) {
             return NULL;
         }
         ++Fake.opens;
-        return (HANDLE)(PROCESS_HANDLE_BASE + 4 * i);
+        return (HANDLE)(PROCESS_HANDLE_BASE + 4 * (UINT_PTR)processId);
     }
     SetLastError(ERROR_INVALID_PARAMETER);
     return NULL;

@@ -1,5 +1,6 @@
 // The main dialog: refresh policy, cell texts, and the dialog's wiring, built
 // from the real template against the scripted process operations.
+#include "box_watcher.h"
 #include "fake_process_ops.h"
 
 #include "res/ids.h"
@@ -170,6 +171,47 @@ TEST_F(MainDialogTest, KeyboardSelectionDoesNotHoldTheList) {
     EXPECT_EQ(NO_ROW, SelectedRow);
     Tick();
     EXPECT_EQ(2, Fake.snapshots);
+}
+
+TEST_F(MainDialogTest, AboutEntryEndsTheSystemMenuAndShowsTheAboutBox) {
+    HMENU menu = GetSystemMenu(dialog, FALSE);
+    int count = GetMenuItemCount(menu);
+    ASSERT_GE(count, 3) << "the platform's own items come first";
+    EXPECT_EQ((UINT)IDM_ABOUT, GetMenuItemID(menu, count - 1));
+    char text[32] = "";
+    GetMenuStringA(menu, count - 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ("&About", text);
+    MENUITEMINFOA separator = {};
+    separator.cbSize = sizeof separator;
+    separator.fMask = MIIM_FTYPE;
+    GetMenuItemInfoA(menu, count - 2, TRUE, &separator);
+    EXPECT_TRUE(separator.fType & MFT_SEPARATOR);
+
+    BoxWatcher watcher(dialog);
+    SendMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    ASSERT_EQ(1u, watcher.Boxes().size());
+    EXPECT_EQ("Ferrowin", watcher.Boxes()[0].caption);
+    EXPECT_EQ(AboutText, watcher.Boxes()[0].text);
+}
+
+// Decoded as windows-1251, the About text reads as its four lines.
+TEST(AboutText, IsFourLinesWithTheRussianOnesInWindows1251) {
+    wchar_t wide[512] = L"";
+    ASSERT_GT(MultiByteToWideChar(1251, MB_ERR_INVALID_CHARS, AboutText, -1, wide, 512), 0);
+    EXPECT_STREQ(L"Ferrowin v1.0\n"
+                 L"Ferrowin project, 2026\n"
+                 L"\u041f\u0440\u043e\u0433\u0440\u0430\u043c\u043c\u0430 "
+                 L"\u0434\u0435\u043c\u043e\u043d\u0441\u0442\u0440\u0438\u0440\u0443\u0435\u0442 "
+                 L"\u0443\u0441\u0435\u0447\u0435\u043d\u0438\u0435 "
+                 L"\u0440\u0430\u0431\u043e\u0447\u0438\u0445 "
+                 L"\u043d\u0430\u0431\u043e\u0440\u043e\u0432 \u0438\u0437 "
+                 L"\u043f\u043e\u043b\u044c\u0437\u043e\u0432\u0430\u0442\u0435\u043b\u044c"
+                 L"\u0441\u043a\u043e\u0433\u043e \u0440\u0435\u0436\u0438\u043c\u0430. \n"
+                 L"\u041f\u0440\u0438\u043b\u043e\u0436\u0435\u043d\u0438\u0435 \u043a "
+                 L"\u0441\u0442\u0430\u0442\u044c\u0435 \u043e\u0431 "
+                 L"\u0443\u043f\u0440\u0430\u0432\u043b\u0435\u043d\u0438\u0438 "
+                 L"\u043f\u0430\u043c\u044f\u0442\u044c\u044e.",
+                 wide);
 }
 
 } // namespace

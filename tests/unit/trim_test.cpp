@@ -1,0 +1,277 @@
+// Trimming: the report and error texts, the walk over every table slot, and
+// the single trim's paths through the real dialog against the stand-in.
+#include "box_watcher.h"
+#include "fake_process_ops.h"
+#include "test_window.h"
+
+#include "res/ids.h"
+#include "trim/trim.h"
+#include "ui/ui.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string SystemText(DWORD error) {
+    char text[512] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error, 0, text,
+                   sizeof text, NULL);
+    return text;
+}
+
+TEST(TrimTexts, ReportFitsANinetyEightCharacterName) {
+    std::string name(98, 'q');
+    char text[MESSAGE_TEXT_BYTES];
+    ComposeTrimReport(text, name.c_str(), 2047);
+    EXPECT_EQ("Working set size of process " + name + " was trimmed to 2047 pages\n",
+              std::string(text));
+    ComposeTrimReport(text, "a.exe", NOT_AVAILABLE);
+    EXPECT_STREQ("Working set size of process a.exe was trimmed to -1 pages\n", text);
+}
+
+TEST(TrimTexts, ErrorTextIsThePrefixThenTheSystemTextWithinByte255) {
+    EXPECT_EQ(55, lstrlenA(OPEN_FAILED_PREFIX));
+    EXPECT_EQ(60, lstrlenA(TRIM_FAILED_PREFIX));
+
+    std::string invalid = SystemText(ERROR_INVALID_PARAMETER);
+    ASSERT_FALSE(invalid.empty());
+    struct {
+        const char *prefix;
+        DWORD error;
+    } cases[] = {{OPEN_FAILED_PREFIX, ERROR_INVALID_PARAMETER},
+                 {TRIM_FAILED_PREFIX, ERROR_ACCESS_DENIED}};
+    for (auto c : cases) {
+        SCOPED_TRACE(c.prefix);
+        char text[512];
+        FillMemory(text, sizeof text, '#');
+        ComposeSystemErrorText(text, c.prefix, c.error);
+        EXPECT_EQ(std::string(c.prefix) + SystemText(c.error), std::string(text));
+        EXPECT_EQ(std::string(256, '#'), std::string(text + 256, 256));
+    }
+
+    // A prefix that leaves less room than the system text needs: the text is
+    // cut or left out, and nothing is written past byte 255.
+    for (int length : {200, 240, 254}) {
+        SCOPED_TRACE(length);
+        std::string prefix(length, 'p');
+        char text[512];
+        FillMemory(text, sizeof text, '#');
+        ComposeSystemErrorText(text, prefix.c_str(), ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(std::string(256, '#'), std::string(text + 256, 256));
+        EXPECT_LE(lstrlenA(text), 255);
+        EXPECT_EQ(0, std::string(text).compare(0, length, prefix));
+    }
+}
+
+TEST(TrimTexts, SystemTextWithAnInsertIsShownAsItStands) {
+    DWORD withInsert = 0;
+    for (DWORD error = 1; error < 16000 && !withInsert; ++error) {
+        if (SystemText(error).find("%1") != std::string::npos) {
+            withInsert = error;
+        }
+    }
+    if (!withInsert) {
+        GTEST_SKIP() << "this system has no error text with an insert";
+    }
+    char text[MESSAGE_TEXT_BYTES] = "";
+    ComposeSystemErrorText(text, OPEN_FAILED_PREFIX, withInsert);
+    EXPECT_EQ(OPEN_FAILED_PREFIX + SystemText(withInsert), std::string(text)) << withInsert;
+    EXPECT_NE(std::string::npos, std::string(text).find("%1"));
+}
+
+MemoryFigures Figures(ULONGLONG physical, ULONGLONG pageFile) {
+    MemoryFigures figures = {physical, pageFile};
+    return figures;
+}
+
+TEST(TrimTexts, MemoryReportGivesAfterBeforeAndSignedDifferencesInPages) {
+    const ULONGLONG GB = 1ull << 30;
+    struct {
+        const char *why;
+        MemoryFigures before, after;
+        const char *phys, *pageFile;
+    } cases[] = {
+        {"free memory above 4 GB", Figures(6 * GB, 20 * GB), Figures(6 * GB + 3 * 4096, 20 * GB),
+         "1572867\t1572864\t3", "5242880\t5242880\t0"},
+        {"page file fell by exactly two pages", Figures(GB, 9 * GB), Figures(GB, 9 * GB - 8192),
+         "262144\t262144\t0", "2359294\t2359296\t-2"},
+        {"a fall of one byte is a page of difference", Figures(4096, 8192),
+         Figures(4095, 8192 + 4095), "0\t1\t-1", "2\t2\t0"},
+        {"more than 8 GB freed", Figures(2 * GB, GB), Figures(12 * GB, GB),
+         "3145728\t524288\t2621440", "262144\t262144\t0"},
+    };
+    for (auto c : cases) {
+        SCOPED_TRACE(c.why);
+        char text[MESSAGE_TEXT_BYTES];
+        ComposeMemoryReport(text, &c.before, &c.after);
+        EXPECT_EQ(std::string("All working sets trimmed.\n\t\tAFTER\tBEFORE\tDIFFERENCE\n"
+                              "PhysPages :\t") +
+                      c.phys + "\nPageFilePages :\t" + c.pageFile + "\n",
+                  std::string(text));
+    }
+}
+
+class TrimTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetFake();
+        AddFakeProcesses(45);
+        Table = ProcessTable();
+        SelectedRow = NO_ROW;
+        INITCOMMONCONTROLSEX controls = {};
+        controls.dwSize = sizeof controls;
+        controls.dwICC = ICC_LISTVIEW_CLASSES;
+        InitCommonControlsEx(&controls);
+        dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
+                                    MainDlgProc, 0);
+        ASSERT_TRUE(dialog);
+        Fake.openedIds.clear();
+        Fake.openAccess.clear();
+    }
+    void TearDown() override {
+        DestroyWindow(dialog);
+    }
+    // Clicks row `row` with the hold already over, so that the refresh tick
+    // the trim sends shows up as a snapshot.
+    void ClickWithHoldOver(int row) {
+        SelectedRow = row;
+        LastRefreshTick = GetTickCount() - SELECTION_HOLD_MS;
+    }
+    HWND dialog;
+};
+
+TEST_F(TrimTest, TrimAllVisitsEveryTableSlot) {
+    ASSERT_EQ(80u, Table.Capacity);
+    Fake.processes[3].openError = ERROR_ACCESS_DENIED;
+    Fake.processes[4].trimError = ERROR_ACCESS_DENIED;
+    TrimEveryTableSlot();
+
+    ASSERT_EQ(80u, Fake.openedIds.size());
+    int zero = 0;
+    for (size_t i = 0; i < 80; ++i) {
+        EXPECT_EQ(i < 45 ? Fake.processes[i].id : 0, Fake.openedIds[i]) << "slot " << i;
+        EXPECT_EQ((DWORD)PROCESS_SET_QUOTA, Fake.openAccess[i]);
+        zero += Fake.openedIds[i] == 0;
+    }
+    EXPECT_EQ(35, zero);
+    EXPECT_EQ(43, Fake.trims) << "one cannot be opened, one cannot be trimmed";
+    EXPECT_EQ(0, OpenFakeHandles());
+}
+
+TEST_F(TrimTest, TrimAllReportsWhateverTheTrimsDid) {
+    const ULONGLONG GB = 1ull << 30;
+    Fake.memory[0] = Figures(5 * GB, 7 * GB);
+    Fake.memory[1] = Figures(5 * GB + 4096, 7 * GB - 8192);
+    for (FakeProcess &p : Fake.processes) {
+        p.trimError = ERROR_ACCESS_DENIED;
+    }
+    BoxWatcher watcher(dialog);
+    SendMessageA(dialog, WM_COMMAND, IDC_TRIM_ALL, 0);
+
+    ASSERT_EQ(1u, watcher.Boxes().size());
+    EXPECT_EQ("Ferrowin", watcher.Boxes()[0].caption);
+    EXPECT_EQ("All working sets trimmed.\n\t\tAFTER\tBEFORE\tDIFFERENCE\n"
+              "PhysPages :\t1310721\t1310720\t1\nPageFilePages :\t1835006\t1835008\t-2\n",
+              watcher.Boxes()[0].text);
+    EXPECT_EQ(1, Fake.snapshots) << "trim all sends no refresh tick";
+}
+
+TEST_F(TrimTest, NoHeldRowMeansNoTrimAndNoBox) {
+    BoxWatcher watcher(dialog);
+    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(Fake.openedIds.empty());
+    EXPECT_TRUE(watcher.Boxes().empty());
+}
+
+TEST_F(TrimTest, TrimReportsTheNewSizeAndSendsARefreshTick) {
+    ClickWithHoldOver(2);
+    BoxWatcher watcher(dialog);
+    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+
+    ASSERT_FALSE(Fake.openedIds.empty());
+    EXPECT_EQ(Fake.processes[2].id, Fake.openedIds[0]);
+    EXPECT_EQ((DWORD)(PROCESS_SET_QUOTA | PROCESS_QUERY_INFORMATION), Fake.openAccess[0]);
+    EXPECT_EQ(1, Fake.trims);
+    ASSERT_EQ(1u, watcher.Boxes().size());
+    EXPECT_EQ("Ferrowin", watcher.Boxes()[0].caption);
+    EXPECT_EQ("Working set size of process proc2.exe was trimmed to 3 pages\n",
+              watcher.Boxes()[0].text);
+    EXPECT_EQ(2, Fake.snapshots) << "the trim is followed by a refresh tick";
+    EXPECT_EQ(0, OpenFakeHandles());
+}
+
+TEST_F(TrimTest, EachFailureShowsWhatTheUserShouldSee) {
+    struct {
+        const char *why;
+        DWORD openError, trimError;
+        BOOL sizeFails;
+        std::vector<std::string> boxes;
+        int refreshes;
+    } cases[] = {
+        {"process ended",
+         ERROR_INVALID_PARAMETER,
+         0,
+         FALSE,
+         {OPEN_FAILED_PREFIX + SystemText(ERROR_INVALID_PARAMETER)},
+         0},
+        {"trim refused",
+         0,
+         ERROR_ACCESS_DENIED,
+         FALSE,
+         {TRIM_FAILED_PREFIX + SystemText(ERROR_ACCESS_DENIED),
+          "Working set size of process proc6.exe was trimmed to 7 pages\n"},
+         1},
+        {"size query fails", 0, 0, TRUE, {}, 1},
+        {"trim refused and size query fails",
+         0,
+         ERROR_ACCESS_DENIED,
+         TRUE,
+         {TRIM_FAILED_PREFIX + SystemText(ERROR_ACCESS_DENIED)},
+         1},
+    };
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.why);
+        int snapshotsBefore = Fake.snapshots;
+        Fake.processes[6].openError = c.openError;
+        Fake.processes[6].trimError = c.trimError;
+        Fake.processes[6].sizeFails = c.sizeFails;
+        ClickWithHoldOver(6);
+        std::vector<SeenBox> boxes;
+        {
+            BoxWatcher watcher(dialog);
+            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+            boxes = watcher.Boxes();
+        }
+        ASSERT_EQ(c.boxes.size(), boxes.size());
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            EXPECT_EQ(c.boxes[i], boxes[i].text);
+            bool error = i == 0 && (c.openError || c.trimError);
+            EXPECT_EQ(error, boxes[i].caption != "Ferrowin") << "errors keep the default caption";
+        }
+        EXPECT_EQ(c.refreshes, Fake.snapshots - snapshotsBefore);
+        EXPECT_EQ(0, OpenFakeHandles());
+    }
+}
+
+// A tick while the first box is open rebuilds the table under it; the report
+// still names the process that was clicked.
+TEST_F(TrimTest, ReportUsesTheClickedProcessEvenIfTheTableChangesUnderTheBox) {
+    Fake.processes[5].trimError = ERROR_ACCESS_DENIED;
+    ClickWithHoldOver(5);
+    HWND target = dialog;
+    BoxWatcher watcher(dialog, [target](int box) {
+        if (box == 0) {
+            Fake.processes.erase(Fake.processes.begin(), Fake.processes.begin() + 5);
+            SendMessageA(target, WM_TIMER, ID_REFRESH_TIMER, 0);
+        }
+    });
+    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+
+    ASSERT_EQ(2u, watcher.Boxes().size());
+    EXPECT_EQ("Working set size of process proc5.exe was trimmed to 6 pages\n",
+              watcher.Boxes()[1].text);
+    EXPECT_EQ(NO_ROW, SelectedRow);
+    EXPECT_EQ("proc10.exe", std::string(Table.Records[5].ImageName));
+}
+
+} // namespace
