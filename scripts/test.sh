@@ -7,4 +7,7 @@ sh scripts/bootstrap.sh
 build=${FERROWIN_BUILD:-build}
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 cmake --build "$build" -j"$(nproc)" -- --no-print-directory >/dev/null
-exec xvfb-run -a -s '-screen 0 1280x1024x24' ctest --test-dir "$build" --output-on-failure
+status=0
+xvfb-run -a -s '-screen 0 1280x1024x24' ctest --test-dir "$build" --output-on-failure || status=$?
+WINEPREFIX=$(cd "$build" && pwd)/wineprefix wineserver -k 2>/dev/null || true
+exit $status

@@ -30,6 +30,10 @@ BOOL CloseProcessHandle(HANDLE handle) {
     return CloseHandle(handle);
 }
 
+#ifndef _WIN64
+static_assert(sizeof(MEMORYSTATUS) == 32, "32-bit memory status");
+#endif
+
 typedef BOOL(WINAPI *MemoryStatusExFunction)(LPMEMORYSTATUSEX);
 
 // GlobalMemoryStatus saturates at 2 GB (4 GB at most) in a 32-bit process, so

@@ -52,14 +52,20 @@ ProcessRecord *LookUpRecord(int row) {
     return Table.Records + row;
 }
 
-DWORD QueryWorkingSetBytes(HANDLE process) {
+#ifndef _WIN64
+static_assert(sizeof(PROCESSENTRY32) == 296, "32-bit snapshot entry");
+static_assert(sizeof(PROCESS_MEMORY_COUNTERS) == 40, "32-bit memory counters");
+#endif
+static_assert(sizeof(ProcessRecord) == 116, "records are the same on every build");
+
+SIZE_T QueryWorkingSetBytes(HANDLE process) {
     PROCESS_MEMORY_COUNTERS counters;
     ZeroMemory(&counters, sizeof counters);
     counters.cb = sizeof counters;
     if (!ProcessMemoryInfoEntry(process, &counters, sizeof counters)) {
-        return 0xFFFFFFFF;
+        return WORKING_SET_UNKNOWN;
     }
-    return (DWORD)counters.WorkingSetSize;
+    return counters.WorkingSetSize;
 }
 
 static void ReadProcessFigures(ProcessRecord *record) {
@@ -75,8 +81,8 @@ static void ReadProcessFigures(ProcessRecord *record) {
     ReadWorkingSetLimits(process, &minimum, &maximum);
     record->MaxWorkingSetSize = BytesToPages(maximum);
     record->MinWorkingSetSize = BytesToPages(minimum);
-    DWORD bytes = QueryWorkingSetBytes(process);
-    record->WorkingSetSize = bytes == 0xFFFFFFFF ? NOT_AVAILABLE : BytesToPages(bytes);
+    SIZE_T bytes = QueryWorkingSetBytes(process);
+    record->WorkingSetSize = bytes == WORKING_SET_UNKNOWN ? NOT_AVAILABLE : BytesToPages(bytes);
     CloseProcessHandle(process);
 }
 

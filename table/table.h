@@ -15,6 +15,10 @@ enum {
 
 const DWORD NOT_AVAILABLE = 0xFFFFFFFF;
 
+// What QueryWorkingSetBytes answers when the query failed. A real working set
+// of exactly this many bytes reads the same and is taken as a failure.
+const SIZE_T WORKING_SET_UNKNOWN = 0xFFFFFFFF;
+
 // Figures are in 4096-byte pages, or NOT_AVAILABLE. The field names follow the
 // column titles, although they hold pages rather than bytes.
 struct ProcessRecord {
@@ -56,8 +60,9 @@ ProcessRecord *LookUpRecord(int row);
 typedef BOOL(WINAPI *ProcessMemoryInfoFunction)(HANDLE, PPROCESS_MEMORY_COUNTERS, DWORD);
 extern ProcessMemoryInfoFunction ProcessMemoryInfoEntry;
 
-// Current working-set size in bytes, or 0xFFFFFFFF when the query failed.
-DWORD QueryWorkingSetBytes(HANDLE process);
+// Current working-set size in bytes, or WORKING_SET_UNKNOWN. A 64-bit build
+// sees the whole size; a 32-bit one only what fits in 32 bits.
+SIZE_T QueryWorkingSetBytes(HANDLE process);
 
 // Byte count to whole pages, rounding down.
 inline DWORD BytesToPages(SIZE_T bytes) {

@@ -63,8 +63,8 @@ void TrimSelectedProcess(HWND hwnd) {
     if (!TrimWorkingSet(process)) {
         ShowSystemError(hwnd, TRIM_FAILED_PREFIX);
     }
-    DWORD bytes = QueryWorkingSetBytes(process);
-    if (bytes != 0xFFFFFFFF) {
+    SIZE_T bytes = QueryWorkingSetBytes(process);
+    if (bytes != WORKING_SET_UNKNOWN) {
         ComposeTrimReport(MessageText, imageName, BytesToPages(bytes));
         MessageBoxA(hwnd, MessageText, CAPTION, MB_ICONINFORMATION);
     }

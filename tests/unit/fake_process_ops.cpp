@@ -68,7 +68,7 @@ void AddFakeProcesses(int n) {
         p.name = "proc" + std::to_string(Fake.processes.size()) + ".exe";
         p.minimumBytes = 200 * 4096;
         p.maximumBytes = 1380 * 4096;
-        p.workingSetBytes = (DWORD)(Fake.processes.size() + 1) * 4096;
+        p.workingSetBytes = (Fake.processes.size() + 1) * 4096;
         Fake.processes.push_back(p);
     }
 }

@@ -12,7 +12,7 @@ struct FakeProcess {
     std::string name;
     SIZE_T minimumBytes;
     SIZE_T maximumBytes;
-    DWORD workingSetBytes;
+    SIZE_T workingSetBytes;
     DWORD openError; // nonzero: opening fails with this error
     BOOL limitsFail; // GetProcessWorkingSetSize fails, outputs untouched
     BOOL sizeFails;  // GetProcessMemoryInfo fails

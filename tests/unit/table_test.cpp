@@ -183,6 +183,24 @@ TEST_F(TableTest, ByteCountsBecomeWholePagesRoundingDown) {
     }
 }
 
+#ifdef _WIN64
+// Only a 64-bit build sees a working set past 4 GB; the table still holds
+// 32-bit page counts.
+TEST_F(TableTest, WorkingSetsPastFourGigabytesAreShownWhole) {
+    FakeProcess big = {};
+    big.id = 8;
+    big.name = "big.exe";
+    big.minimumBytes = 5ull << 30;
+    big.maximumBytes = (16ull << 30) + 4095;
+    big.workingSetBytes = (6ull << 30) + 8192;
+    Fake.processes.push_back(big);
+    RefreshProcessTable(list);
+    EXPECT_EQ("1310720", CellText(list, 0, 2));
+    EXPECT_EQ("1572866", CellText(list, 0, 3));
+    EXPECT_EQ("4194304", CellText(list, 0, 4));
+}
+#endif
+
 TEST_F(TableTest, EachFailureShowsItsOwnFigures) {
     AddFakeProcesses(5);
     FakeProcess idle = {};
