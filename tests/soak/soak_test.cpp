@@ -1,0 +1,207 @@
+// Soak: thousands of refreshes and trims in one process against real child
+// processes that start and end meanwhile, with faults switched on now and
+// then; the handle count and the table's heap must stay flat.
+#include "faulty_process_ops.h"
+
+#include "../unit/box_watcher.h"
+#include "res/ids.h"
+#include "trim/trim.h"
+#include "ui/ui.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <iostream>
+
+namespace {
+
+const int REFRESHES = 2000;
+const int WARM_UP = 100;
+const int CHILDREN = 16; // with Wine's own processes, more than 20: the table must grow
+
+struct Child {
+    HANDLE process;
+    DWORD id;
+};
+
+Child StartChild() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, sizeof path);
+    char command[MAX_PATH + 16];
+    wsprintfA(command, "\"%s\" --child", path);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) {
+        ADD_FAILURE() << "cannot start a child: " << GetLastError();
+        return Child();
+    }
+    CloseHandle(info.hThread);
+    return Child{info.hProcess, info.dwProcessId};
+}
+
+void EndChild(const Child &child) {
+    TerminateProcess(child.process, 0);
+    WaitForSingleObject(child.process, 5000);
+    CloseHandle(child.process);
+}
+
+struct HeapUse {
+    int blocks;
+    SIZE_T bytes;
+};
+
+HeapUse MeasureHeap(HANDLE heap) {
+    HeapUse use = {0, 0};
+    PROCESS_HEAP_ENTRY entry = {};
+    while (HeapWalk(heap, &entry)) {
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) {
+            ++use.blocks;
+            use.bytes += entry.cbData;
+        }
+    }
+    return use;
+}
+
+// Counts the open handles by asking after every handle value in turn: Wine
+// answers GetProcessHandleCount with 0.
+DWORD HandleCount() {
+    DWORD count = 0, flags;
+    for (UINT_PTR value = 4; value < 0x10000; value += 4) {
+        count += GetHandleInformation((HANDLE)value, &flags) != 0;
+    }
+    return count;
+}
+
+int RowOf(DWORD id) {
+    int rows = (int)SendMessageA(ProcessList, LVM_GETITEMCOUNT, 0, 0);
+    for (int row = 0; row < rows; ++row) {
+        if (Table.Records[row].ProcessId == id) {
+            return row;
+        }
+    }
+    return NO_ROW;
+}
+
+TEST(Soak, HandlesAndHeapStayFlatThroughThousandsOfRefreshesAndTrims) {
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_LISTVIEW_CLASSES;
+    InitCommonControlsEx(&controls);
+    ProcessMemoryInfoEntry = FaultyProcessMemoryInfo;
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
+                                     MainDlgProc, 0);
+    ASSERT_TRUE(dialog);
+
+    // The table gets a fixed-size heap of its own: nothing else allocates
+    // there, and the test can fill it to make it refuse.
+    HANDLE heap = HeapCreate(0, 0, 256 * 1024);
+    HeapFree(TableHeap, 0, Table.Records);
+    Table = ProcessTable();
+    TableHeap = heap;
+
+    std::deque<Child> children;
+    for (int i = 0; i < CHILDREN; ++i) {
+        children.push_back(StartChild());
+    }
+    BoxWatcher watcher(dialog);
+    auto tick = [&] {
+        SelectedRow = NO_ROW;
+        SendMessageA(dialog, WM_TIMER, ID_REFRESH_TIMER, 0);
+    };
+    DWORD handlesBefore = 0;
+    HeapUse heapBefore = {};
+    int trims = 0, singleTrims = 0, refusedRefreshes = 0;
+    std::vector<void *> hog;
+    for (int i = 0; i < REFRESHES; ++i) {
+        // Measured once every path has run: the first message boxes make
+        // the platform keep a handle of its own for good.
+        if (i == WARM_UP) {
+            handlesBefore = HandleCount();
+            heapBefore = MeasureHeap(heap);
+        }
+        if (i % 40 == 0) { // processes come and go
+            EndChild(children.front());
+            children.pop_front();
+            children.push_back(StartChild());
+        }
+        Child ended = {};
+        if (i % 100 == 50) { // listed by the snapshot, gone by the open
+            ended = children.front();
+            children.pop_front();
+            Faults.endAfterSnapshot = ended.process;
+        }
+        Faults.failingQueries = i % 10 == 3 ? children.back().id : 0;
+        if (i % 250 == 0) { // the heap refuses to grow the table
+            tick();
+            while (void *block = HeapAlloc(heap, 0, 64)) {
+                hog.push_back(block);
+            }
+        }
+
+        tick();
+        if (!hog.empty()) {
+            int rows = (int)SendMessageA(ProcessList, LVM_GETITEMCOUNT, 0, 0);
+            EXPECT_LE((DWORD)rows, Table.Capacity);
+            refusedRefreshes += rows == INITIAL_TABLE_CAPACITY;
+            if (i % 250 == 19) {
+                for (void *block : hog) {
+                    HeapFree(heap, 0, block);
+                }
+                hog.clear();
+            }
+        }
+        if (Faults.failingQueries) {
+            int row = RowOf(Faults.failingQueries);
+            if (row != NO_ROW) {
+                EXPECT_EQ(NOT_AVAILABLE, Table.Records[row].WorkingSetSize);
+            }
+        }
+
+        TrimEveryTableSlot();
+        ++trims;
+        if (i % 25 == 0 || ended.id) { // one process, through the dialog
+            SelectedRow = RowOf(ended.id ? ended.id : children.back().id);
+            if (SelectedRow != NO_ROW) {
+                SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+                ++singleTrims;
+            }
+        }
+        if (ended.process) {
+            CloseHandle(ended.process);
+            children.push_back(StartChild());
+        }
+    }
+    tick();
+    DWORD handlesAfter = HandleCount();
+    HeapUse heapAfter = MeasureHeap(heap);
+
+    std::cout << "refreshes " << REFRESHES << ", trim-all walks " << trims << ", single trims "
+              << singleTrims << " (boxes " << watcher.Boxes().size() << "), refreshes cut short "
+              << refusedRefreshes << "\nhandles before " << handlesBefore << ", after "
+              << handlesAfter << "\ntable heap before " << heapBefore.blocks << " block(s) "
+              << heapBefore.bytes << " bytes, after " << heapAfter.blocks << " block(s) "
+              << heapAfter.bytes << " bytes\n";
+    EXPECT_EQ(handlesBefore, handlesAfter) << "handles leaked";
+    EXPECT_EQ(1, heapAfter.blocks) << "only the table's block may stay on its heap";
+    EXPECT_EQ(Table.Capacity * sizeof(ProcessRecord), heapAfter.bytes);
+    EXPECT_GT(refusedRefreshes, 0) << "the heap never refused";
+    EXPECT_GT(singleTrims, 0);
+    EXPECT_GT(handlesBefore, 0u);
+
+    for (const Child &child : children) {
+        EndChild(child);
+    }
+    DestroyWindow(dialog);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc > 1 && lstrcmpA(argv[1], "--child") == 0) {
+        Sleep(INFINITE);
+        return 0;
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
