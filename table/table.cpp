@@ -86,22 +86,96 @@ static void ReadProcessFigures(ProcessRecord *record) {
     CloseProcessHandle(process);
 }
 
+// What the user saw of the list before a rebuild, so that afterwards only what
+// changed is measured and repainted.
+enum { MAX_SHOWN_ROWS = 128 };
+
+struct ListPicture {
+    int topRow;
+    int rows;
+    int shown;                   // rows on screen from topRow, the last perhaps in part
+    BYTE marked[MAX_SHOWN_ROWS]; // selected or focused: the rebuild drops that
+};
+
+static ListPicture Before;
+
+static void TakeListPicture(HWND list, ListPicture *picture) {
+    picture->topRow = (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+    picture->rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    picture->shown = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0) + 1;
+    for (int i = 0; i < picture->shown && i < MAX_SHOWN_ROWS; ++i) {
+        picture->marked[i] = SendMessageA(list, LVM_GETITEMSTATE, picture->topRow + i,
+                                          LVIS_SELECTED | LVIS_FOCUSED) != 0;
+    }
+}
+
+static BOOL SameBytes(const void *a, const void *b, DWORD size) {
+    const BYTE *x = (const BYTE *)a, *y = (const BYTE *)b;
+    while (size && *x == *y) {
+        ++x, ++y, --size;
+    }
+    return size == 0;
+}
+
 // Scrolls the rebuilt list back to the row that was at the top before, as far
 // as the new rows allow. In report view the scroll is in pixels, one row's
 // height per row, and relative: with redraw off some list versions keep the
-// old position through the emptying, others go back to the top.
-static void RestoreTopRow(HWND list, int topRow) {
+// old position through the emptying, others go back to the top. FALSE when
+// it had to scroll.
+static BOOL RestoreTopRow(HWND list, int topRow) {
     int rows = topRow - (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
     RECT bounds;
     bounds.left = LVIR_BOUNDS;
     if (rows != 0 && SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&bounds)) {
         SendMessageA(list, LVM_SCROLL, 0, rows * (bounds.bottom - bounds.top));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Autosizes a name column when one of its texts changed; TRUE when its width
+// did.
+static BOOL ResizeNameColumn(HWND list, int column, BOOL textsChanged) {
+    if (!textsChanged) {
+        return FALSE;
+    }
+    LRESULT width = SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+    return SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0) != width;
+}
+
+static void InvalidateRow(HWND list, int row) {
+    RECT bounds;
+    bounds.left = LVIR_BOUNDS;
+    if (SendMessageA(list, LVM_GETITEMRECT, row, (LPARAM)&bounds)) {
+        InvalidateRect(list, &bounds, TRUE);
     }
 }
 
-static void AutosizeNameColumns(HWND list) {
-    SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(LVSCW_AUTOSIZE, 0));
-    SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+// Leaves only the rows on screen that changed to be repainted: a new text,
+// a dropped selection, or a row that is gone.
+static void InvalidateChangedRows(HWND list, const ProcessRecord *previous, int rows) {
+    ValidateRect(list, NULL);
+    for (int i = 0; i < Before.shown; ++i) {
+        int row = Before.topRow + i;
+        if (row >= rows) {
+            break;
+        }
+        if (row >= Before.rows || Before.marked[i] ||
+            !SameBytes(previous + row, Table.Records + row, sizeof(ProcessRecord))) {
+            InvalidateRow(list, row);
+        }
+    }
+    // Rows that are gone leave empty space below the new last row.
+    if (rows < Before.rows && Before.topRow + Before.shown > rows) {
+        RECT client, last;
+        GetClientRect(list, &client);
+        last.left = LVIR_BOUNDS;
+        if (SendMessageA(list, LVM_GETITEMRECT, rows - 1, (LPARAM)&last)) {
+            client.top = last.bottom;
+        }
+        InvalidateRect(list, &client, TRUE);
+    }
 }
 
 void RefreshProcessTable(HWND list) {
@@ -113,15 +187,22 @@ void RefreshProcessTable(HWND list) {
 
     // The rebuild is painted once, at the end, and keeps the user's scroll
     // position; emptying the list would otherwise throw it back to the top.
-    int topRow = (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+    TakeListPicture(list, &Before);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
 
     // The rows go before the old block does: a row left standing would ask
-    // for its text from released memory.
+    // for its text from released memory. The block itself stays until the
+    // end of the refresh, to tell which texts changed, unless the heap needs
+    // its room.
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    if (!ResetProcessTable()) {
-        more = FALSE;
+    ProcessRecord *previous = Table.Records;
+    Table.Records = NULL;
+    if (!ResetProcessTable() && previous) {
+        HeapFree(TableHeap, 0, previous);
+        previous = NULL;
+        ResetProcessTable();
     }
+    more = more && Table.Records;
 
     LVITEMA row;
     ZeroMemory(&row, sizeof row);
@@ -130,22 +211,39 @@ void RefreshProcessTable(HWND list) {
 
     // When the heap refuses to grow the table, the refresh stops with the
     // processes that fit; the next tick tries again from 20 records.
-    for (DWORD j = 0; more && MakeRoomForRecord(j); ++j) {
-        ProcessRecord *record = Table.Records + j;
+    int rows = 0;
+    for (; more && MakeRoomForRecord((DWORD)rows); ++rows) {
+        ProcessRecord *record = Table.Records + rows;
         FillProcessRecord(record, &entry);
         ReadProcessFigures(record);
-        row.iItem = (int)j;
+        row.iItem = rows;
         if (SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&row) == -1) {
             ExitProcess((UINT)MessageBoxA(NULL, "Failed inserting item", NULL, MB_ICONERROR));
         }
         more = ReadNextProcess(snapshot, &entry);
     }
-
     if (snapshot != INVALID_HANDLE_VALUE) {
         CloseProcessHandle(snapshot);
     }
-    RestoreTopRow(list, topRow);
-    AutosizeNameColumns(list);
+
+    BOOL idsChanged = !previous || rows != Before.rows;
+    BOOL namesChanged = idsChanged;
+    for (int i = 0; i < rows && !(idsChanged && namesChanged); ++i) {
+        idsChanged = idsChanged || previous[i].ProcessId != Table.Records[i].ProcessId;
+        namesChanged = namesChanged || !SameBytes(previous[i].ImageName, Table.Records[i].ImageName,
+                                                  IMAGE_NAME_BYTES);
+    }
+    BOOL sameView = RestoreTopRow(list, Before.topRow);
+    sameView = !ResizeNameColumn(list, 0, idsChanged) && sameView;
+    sameView = !ResizeNameColumn(list, 1, namesChanged) && sameView;
+
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, NULL, TRUE);
+    if (sameView && previous && Before.shown <= MAX_SHOWN_ROWS) {
+        InvalidateChangedRows(list, previous, rows);
+    } else {
+        InvalidateRect(list, NULL, TRUE);
+    }
+    if (previous) {
+        HeapFree(TableHeap, 0, previous);
+    }
 }

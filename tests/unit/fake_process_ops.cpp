@@ -1,6 +1,8 @@
 // Scripted stand-in linked in place of the real process operations.
 #include "fake_process_ops.h"
 
+#include <unordered_map>
+
 FakeSystem Fake;
 
 namespace {
@@ -12,19 +14,40 @@ const UINT_PTR PROCESS_HANDLE_BASE = 0x10000;
 
 size_t cursor;
 
-// A process handle carries the identifier, so it still names its process
-// when a test changes the process list while the handle is open.
-FakeProcess *ProcessOfHandle(HANDLE handle) {
-    if ((UINT_PTR)handle < PROCESS_HANDLE_BASE) {
-        return nullptr;
+// Identifier to position, as the list stood at the last snapshot, so that a
+// refresh of thousands of processes is not quadratic. A test may change the
+// list at any time, so a position is only a hint: it is checked against the
+// list on every use, and a miss falls back to the scan for the first match.
+std::unordered_map<DWORD, size_t> indexOfId;
+
+void IndexProcesses(void) {
+    indexOfId.clear();
+    for (size_t i = Fake.processes.size(); i-- > 0;) {
+        indexOfId[Fake.processes[i].id] = i; // the first of equal identifiers wins
     }
-    DWORD id = (DWORD)(((UINT_PTR)handle - PROCESS_HANDLE_BASE) / 4);
+}
+
+FakeProcess *FindProcess(DWORD id) {
+    auto hint = indexOfId.find(id);
+    if (hint != indexOfId.end() && hint->second < Fake.processes.size() &&
+        Fake.processes[hint->second].id == id) {
+        return &Fake.processes[hint->second];
+    }
     for (FakeProcess &p : Fake.processes) {
         if (p.id == id) {
             return &p;
         }
     }
     return nullptr;
+}
+
+// A process handle carries the identifier, so it still names its process
+// when a test changes the process list while the handle is open.
+FakeProcess *ProcessOfHandle(HANDLE handle) {
+    if ((UINT_PTR)handle < PROCESS_HANDLE_BASE) {
+        return nullptr;
+    }
+    return FindProcess((DWORD)(((UINT_PTR)handle - PROCESS_HANDLE_BASE) / 4));
 }
 
 BOOL CopyEntry(PROCESSENTRY32 *entry) {
@@ -58,6 +81,7 @@ BOOL WINAPI FakeProcessMemoryInfo(HANDLE process, PPROCESS_MEMORY_COUNTERS count
 void ResetFake(void) {
     Fake = FakeSystem();
     cursor = 0;
+    indexOfId.clear();
     ProcessMemoryInfoEntry = FakeProcessMemoryInfo;
 }
 
@@ -84,6 +108,7 @@ HANDLE TakeProcessSnapshot(void) {
     }
     ++Fake.snapshots;
     cursor = 0;
+    IndexProcesses();
     return (HANDLE)SNAPSHOT_HANDLE;
 }
 
@@ -110,20 +135,17 @@ BOOL ReadNextProcess(HANDLE snapshot, PROCESSENTRY32 *entry) {
 HANDLE OpenProcessHandle(DWORD access, DWORD processId) {
     Fake.openedIds.push_back(processId);
     Fake.openAccess.push_back(access);
-    for (size_t i = 0; processId != 0 && i < Fake.processes.size(); ++i) {
-        const FakeProcess &p = Fake.processes[i];
-        if (p.id != processId) {
-            continue;
-        }
-        if (p.openError) {
-            SetLastError(p.openError);
-            return NULL;
-        }
-        ++Fake.opens;
-        return (HANDLE)(PROCESS_HANDLE_BASE + 4 * (UINT_PTR)processId);
+    const FakeProcess *p = processId != 0 ? FindProcess(processId) : nullptr;
+    if (!p) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return NULL;
     }
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return NULL;
+    if (p->openError) {
+        SetLastError(p->openError);
+        return NULL;
+    }
+    ++Fake.opens;
+    return (HANDLE)(PROCESS_HANDLE_BASE + 4 * (UINT_PTR)processId);
 }
 
 BOOL ReadWorkingSetLimits(HANDLE process, SIZE_T *minimum, SIZE_T *maximum) {

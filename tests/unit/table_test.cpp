@@ -344,6 +344,98 @@ TEST_F(TableTest, RebuildKeepsTheTopRowAsFarAsTheNewListAllows) {
     EXPECT_EQ(0, TopRow(list));
 }
 
+// The rebuild repaints only what changed on screen. These run on a shown
+// list: what is left in its update region after a refresh is what the next
+// paint redraws.
+class RepaintTest : public TableTest {
+  protected:
+    void SetUp() override {
+        TableTest::SetUp();
+        AddFakeProcesses(40);
+        ShowWindow(GetParent(list), SW_SHOWNA);
+        RefreshProcessTable(list);
+        Settle();
+    }
+    void Settle() {
+        UpdateWindow(GetParent(list));
+        UpdateWindow(list);
+        CellTextRequests = 0;
+    }
+    RECT RowBounds(int row) {
+        RECT bounds = {};
+        bounds.left = LVIR_BOUNDS;
+        SendMessageA(list, LVM_GETITEMRECT, row, (LPARAM)&bounds);
+        return bounds;
+    }
+    RECT Dirty() {
+        RECT dirty = {};
+        GetUpdateRect(list, &dirty, FALSE);
+        return dirty;
+    }
+    bool Covers(RECT outer, RECT inner) {
+        return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
+               outer.bottom >= inner.bottom;
+    }
+};
+
+TEST_F(RepaintTest, UnchangedListIsNeitherMeasuredNorRepainted) {
+    RefreshProcessTable(list);
+    RECT dirty = Dirty();
+    EXPECT_TRUE(IsRectEmpty(&dirty));
+    EXPECT_EQ(0, CellTextRequests) << "no text changed, so no column needs measuring";
+    EXPECT_EQ(40, RowCount(list));
+}
+
+TEST_F(RepaintTest, OnlyTheRowsWhoseTextsChangedAreRepainted) {
+    Fake.processes[3].workingSetBytes += 4096;
+    RefreshProcessTable(list);
+    RECT dirty = Dirty(), row = RowBounds(3);
+    EXPECT_TRUE(EqualRect(&dirty, &row)) << "only row 3 changed";
+    EXPECT_EQ(0, CellTextRequests);
+
+    Settle();
+    Fake.processes[2].workingSetBytes += 4096;
+    Fake.processes[5].maximumBytes += 4096;
+    RefreshProcessTable(list);
+    dirty = Dirty();
+    RECT rows;
+    RECT first = RowBounds(2), last = RowBounds(5);
+    UnionRect(&rows, &first, &last);
+    EXPECT_TRUE(EqualRect(&dirty, &rows));
+}
+
+TEST_F(RepaintTest, DroppedSelectionIsRepainted) {
+    LVITEMA selected = {};
+    selected.stateMask = LVIS_SELECTED;
+    selected.state = LVIS_SELECTED;
+    SendMessageA(list, LVM_SETITEMSTATE, 7, (LPARAM)&selected);
+    Settle();
+    RefreshProcessTable(list);
+    RECT dirty = Dirty(), row = RowBounds(7);
+    EXPECT_TRUE(EqualRect(&dirty, &row));
+    EXPECT_EQ(0u, SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
+}
+
+TEST_F(RepaintTest, ChangedNamesAreMeasuredAgain) {
+    Fake.processes[4].name = "a-much-longer-image-name-than-before.exe";
+    RefreshProcessTable(list);
+    EXPECT_GT(CellTextRequests, 0) << "the name column must be fitted again";
+    EXPECT_GE(SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0),
+              SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, (LPARAM)Fake.processes[4].name.c_str()));
+    RECT dirty = Dirty(), client;
+    GetClientRect(list, &client);
+    EXPECT_TRUE(EqualRect(&client, &dirty)) << "a wider column moves every row";
+}
+
+TEST_F(RepaintTest, EndedProcessRepaintsTheRowsBelowIt) {
+    Fake.processes.erase(Fake.processes.begin() + 6);
+    RefreshProcessTable(list);
+    EXPECT_EQ(39, RowCount(list));
+    RECT dirty = Dirty();
+    EXPECT_TRUE(Covers(dirty, RowBounds(6)));
+    EXPECT_FALSE(Covers(dirty, RowBounds(5))) << "rows above the ended one stay as they are";
+}
+
 LRESULT CALLBACK RefusingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == LVM_INSERTITEMA) {
         return -1;

@@ -5,12 +5,14 @@
 #include <commctrl.h>
 
 DeleteAllSighting LastDeleteAll;
+int CellTextRequests;
 
 namespace {
 
 char cellText[256];
 
 void AnswerCellText(NMLVDISPINFOA *info) {
+    ++CellTextRequests;
     const ProcessRecord &r = Table.Records[info->item.iItem];
     switch (info->item.iSubItem) {
     case 0:

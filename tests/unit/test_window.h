@@ -21,3 +21,6 @@ struct DeleteAllSighting {
     BOOL blockValid;        // HeapValidate on that block
 };
 extern DeleteAllSighting LastDeleteAll;
+
+// How many cell texts the list has asked for.
+extern int CellTextRequests;
