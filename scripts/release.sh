@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 sh scripts/bootstrap.sh
 version=1.0
 for arch in i686 x86_64; do
-    cmake -S . -B "build-release/$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
+    cmake --no-warn-unused-cli -S . -B "build-release/$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DFERROWIN_WITH_X64=OFF >/dev/null
     cmake --build "build-release/$arch" --target ferrowin -j"$(nproc)" -- --no-print-directory >/dev/null
 done

@@ -6,7 +6,7 @@ set -eu
 cd "$(dirname "$0")/.."
 sh scripts/bootstrap.sh
 build=${FERROWIN_BUILD:-build}
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 cmake --build "$build" --target ferrowin -j"$(nproc)" -- --no-print-directory >/dev/null
 FERROWIN_BUILD=$(cd "$build" && pwd)
 export FERROWIN_BUILD
