@@ -427,6 +427,25 @@ TEST_F(RepaintTest, ChangedNamesAreMeasuredAgain) {
     EXPECT_TRUE(EqualRect(&client, &dirty)) << "a wider column moves every row";
 }
 
+TEST_F(RepaintTest, ScrollBarFollowsTheRowCount) {
+    for (int processes : {60, 40, 10, 45}) {
+        SCOPED_TRACE(processes);
+        Fake.processes.clear();
+        AddFakeProcesses(processes);
+        RefreshProcessTable(list);
+        Settle();
+        SCROLLINFO bar = {};
+        bar.cbSize = sizeof bar;
+        bar.fMask = SIF_RANGE | SIF_PAGE;
+        BOOL shown = (GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL) != 0;
+        EXPECT_EQ(processes > (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0), shown);
+        if (shown) {
+            ASSERT_TRUE(GetScrollInfo(list, SB_VERT, &bar));
+            EXPECT_EQ(processes - 1, bar.nMax);
+        }
+    }
+}
+
 TEST_F(RepaintTest, EndedProcessRepaintsTheRowsBelowIt) {
     Fake.processes.erase(Fake.processes.begin() + 6);
     RefreshProcessTable(list);
