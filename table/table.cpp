@@ -178,21 +178,6 @@ static void InvalidateChangedRows(HWND list, const ProcessRecord *previous, int 
     }
 }
 
-// Turning redraw back on makes some lists recompute and repaint their scroll
-// bars even when nothing about them changed, which costs more than the whole
-// rest of an unchanged refresh. Done while the list is marked hidden, that
-// repaint is skipped; the frame is repainted only when the row count, and so
-// the scroll bars, changed.
-static void TurnRedrawBackOn(HWND list, BOOL rowsChanged) {
-    SetWindowLongA(list, GWL_STYLE, GetWindowLongA(list, GWL_STYLE) & ~WS_VISIBLE);
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    // Read again: showing or hiding a scroll bar changes the style meanwhile.
-    SetWindowLongA(list, GWL_STYLE, GetWindowLongA(list, GWL_STYLE) | WS_VISIBLE);
-    if (rowsChanged) {
-        RedrawWindow(list, NULL, NULL, RDW_FRAME | RDW_INVALIDATE);
-    }
-}
-
 void RefreshProcessTable(HWND list) {
     PROCESSENTRY32 entry;
     ZeroMemory(&entry, sizeof entry);
@@ -252,7 +237,7 @@ void RefreshProcessTable(HWND list) {
     sameView = !ResizeNameColumn(list, 0, idsChanged) && sameView;
     sameView = !ResizeNameColumn(list, 1, namesChanged) && sameView;
 
-    TurnRedrawBackOn(list, rows != Before.rows);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     if (sameView && previous && Before.shown <= MAX_SHOWN_ROWS) {
         InvalidateChangedRows(list, previous, rows);
     } else {
