@@ -4,6 +4,7 @@
 #include "faulty_process_ops.h"
 
 #include "../unit/box_watcher.h"
+#include "../unit/test_window.h"
 #include "res/ids.h"
 #include "trim/trim.h"
 #include "ui/ui.h"
@@ -84,13 +85,8 @@ int RowOf(DWORD id) {
 }
 
 TEST(Soak, HandlesAndHeapStayFlatThroughThousandsOfRefreshesAndTrims) {
-    INITCOMMONCONTROLSEX controls = {};
-    controls.dwSize = sizeof controls;
-    controls.dwICC = ICC_LISTVIEW_CLASSES;
-    InitCommonControlsEx(&controls);
     ProcessMemoryInfoEntry = FaultyProcessMemoryInfo;
-    HWND dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
-                                     MainDlgProc, 0);
+    HWND dialog = CreateMainDialog();
     ASSERT_TRUE(dialog);
 
     // The table gets a fixed-size heap of its own: nothing else allocates

@@ -4,6 +4,9 @@
 
 #include <commctrl.h>
 
+#include "res/ids.h"
+#include "ui/ui.h"
+
 DeleteAllSighting LastDeleteAll;
 int CellTextRequests;
 
@@ -83,6 +86,17 @@ HWND CreateTestList(void) {
     }
     LastDeleteAll = DeleteAllSighting();
     return list;
+}
+
+HWND CreateMainDialog(void) {
+    Table = ProcessTable();
+    SelectedRow = NO_ROW;
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_LISTVIEW_CLASSES;
+    InitCommonControlsEx(&controls);
+    return CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDlgProc,
+                              0);
 }
 
 void DestroyTestList(HWND list) {

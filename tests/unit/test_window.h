@@ -11,6 +11,10 @@
 HWND CreateTestList(void);
 void DestroyTestList(HWND list);
 
+// The program's own dialog from its template, with an empty table and no
+// row held; the first refresh has run when it returns.
+HWND CreateMainDialog(void);
+
 int RowCount(HWND list);
 std::string CellText(HWND list, int row, int column);
 

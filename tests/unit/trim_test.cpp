@@ -116,14 +116,7 @@ class TrimTest : public ::testing::Test {
     void SetUp() override {
         ResetFake();
         AddFakeProcesses(45);
-        Table = ProcessTable();
-        SelectedRow = NO_ROW;
-        INITCOMMONCONTROLSEX controls = {};
-        controls.dwSize = sizeof controls;
-        controls.dwICC = ICC_LISTVIEW_CLASSES;
-        InitCommonControlsEx(&controls);
-        dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
-                                    MainDlgProc, 0);
+        dialog = CreateMainDialog();
         ASSERT_TRUE(dialog);
         Fake.openedIds.clear();
         Fake.openAccess.clear();

@@ -2,6 +2,7 @@
 // from the real template against the scripted process operations.
 #include "box_watcher.h"
 #include "fake_process_ops.h"
+#include "test_window.h"
 
 #include "res/ids.h"
 #include "ui/ui.h"
@@ -85,14 +86,7 @@ class MainDialogTest : public ::testing::Test {
     void SetUp() override {
         ResetFake();
         AddFakeProcesses(25);
-        Table = ProcessTable();
-        SelectedRow = NO_ROW;
-        INITCOMMONCONTROLSEX controls = {};
-        controls.dwSize = sizeof controls;
-        controls.dwICC = ICC_LISTVIEW_CLASSES;
-        InitCommonControlsEx(&controls);
-        dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
-                                    MainDlgProc, 0);
+        dialog = CreateMainDialog();
         ASSERT_TRUE(dialog);
     }
     void TearDown() override {
