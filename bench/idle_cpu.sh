@@ -5,11 +5,7 @@
 # Arguments: [seconds per window] [idle children] [settle seconds].
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/bootstrap.sh
-build=${FERROWIN_BUILD:-build}
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake --no-warn-unused-cli >/dev/null
-cmake --build "$build" -j"$(nproc)" --target ferrowin idle_child show_tab -- --no-print-directory >/dev/null
-FERROWIN_BUILD=$(cd "$build" && pwd)
+FERROWIN_BUILD=$(sh scripts/build.sh ferrowin idle_child show_tab)
 export FERROWIN_BUILD
 WINEPREFIX=$FERROWIN_BUILD/wineprefix
 export WINEPREFIX

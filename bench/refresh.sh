@@ -4,11 +4,7 @@
 # last. Arguments go to refresh_bench: [runs] [idle children] [--no-scaled].
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/bootstrap.sh
-build=${FERROWIN_BUILD:-build}
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake --no-warn-unused-cli >/dev/null
-cmake --build "$build" -j"$(nproc)" --target bench -- --no-print-directory >/dev/null
-FERROWIN_BUILD=$(cd "$build" && pwd)
+FERROWIN_BUILD=$(sh scripts/build.sh bench)
 export FERROWIN_BUILD
 WINEPREFIX=$FERROWIN_BUILD/wineprefix
 export WINEPREFIX

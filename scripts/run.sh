@@ -4,11 +4,7 @@
 # screenshot after a few seconds and saying where.
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/bootstrap.sh
-build=${FERROWIN_BUILD:-build}
-cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-cmake --build "$build" --target ferrowin -j"$(nproc)" -- --no-print-directory >/dev/null
-FERROWIN_BUILD=$(cd "$build" && pwd)
+FERROWIN_BUILD=$(sh scripts/build.sh ferrowin)
 export FERROWIN_BUILD
 
 if [ -n "${DISPLAY:-}" ]; then

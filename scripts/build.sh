@@ -1,0 +1,16 @@
+#!/bin/sh
+# Installs what is missing, configures and builds the given targets (all when
+# none are named) in $FERROWIN_BUILD (default build/), and prints that
+# folder's absolute path. Usage: FERROWIN_BUILD=$(sh scripts/build.sh [TARGET...])
+set -eu
+cd "$(dirname "$0")/.."
+sh scripts/bootstrap.sh
+build=${FERROWIN_BUILD:-build}
+cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+targets=""
+for target in "$@"; do
+    targets="$targets --target $target"
+done
+# shellcheck disable=SC2086 # one word per option
+cmake --build "$build" $targets -j"$(nproc)" -- --no-print-directory >/dev/null
+cd "$build" && pwd
