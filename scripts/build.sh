@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what is missing, configures and builds the given targets (all when
-# none are named) in $FERROWIN_BUILD (default build/), and prints that
+# none are named) in $FERROWIN_BUILD (default build/), finds out which Wine
+# programs this host runs (scripts/wine-probe.sh), and prints the build
 # folder's absolute path. Usage: FERROWIN_BUILD=$(sh scripts/build.sh [TARGET...])
 set -eu
 cd "$(dirname "$0")/.."
@@ -13,4 +14,7 @@ for target in "$@"; do
 done
 # shellcheck disable=SC2086 # one word per option
 cmake --build "$build" $targets -j"$(nproc)" -- --no-print-directory >/dev/null
-cd "$build" && pwd
+FERROWIN_BUILD=$(cd "$build" && pwd)
+export FERROWIN_BUILD
+sh scripts/wine-probe.sh >/dev/null
+echo "$FERROWIN_BUILD"

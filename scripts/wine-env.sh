@@ -1,9 +1,26 @@
-# Sourced by the scripts that run Wine: Ferrowin's own prefix and settings.
-# WINEPREFIX may be set by the caller; the default is inside the build tree.
+# Sourced by the scripts that run Wine: Ferrowin's own prefix and settings,
+# and the Wine loader that this host can run. FERROWIN_BUILD and WINEPREFIX
+# may be set by the caller; the defaults are inside the build tree.
 : "${FERROWIN_BUILD:=$(cd "$(dirname "$0")/.." && pwd)/build}"
 : "${WINEPREFIX:=$FERROWIN_BUILD/wineprefix}"
-export WINEPREFIX
+export FERROWIN_BUILD WINEPREFIX
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 # Wine takes its 8-bit code page from the locale: 1251 for the Russian texts.
 export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
+
+# What wine-probe.sh found at set-up: "full" (32- and 64-bit programs) or
+# "64" (64-bit programs only), then the reason. Without a record yet, the probe
+# runs now.
+FERROWIN_WINE_RECORD=$FERROWIN_BUILD/wine-mode
+if [ ! -f "$FERROWIN_WINE_RECORD" ]; then
+    sh "$(dirname "$0")/wine-probe.sh" >/dev/null || exit 1
+fi
+FERROWIN_WINE_MODE=$(sed -n 1p "$FERROWIN_WINE_RECORD")
+FERROWIN_WINE32_REASON=$(sed -n 2p "$FERROWIN_WINE_RECORD")
+if [ "$FERROWIN_WINE_MODE" = 64 ]; then
+    # /usr/bin/wine goes through the 32-bit loader whenever it is installed.
+    FERROWIN_WINE=/usr/lib/wine/wine64
+else
+    FERROWIN_WINE=wine
+fi

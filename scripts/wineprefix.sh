@@ -1,11 +1,29 @@
 #!/bin/sh
-# Creates Ferrowin's Wine prefix once; quick when it is already there.
+# Creates Ferrowin's Wine prefix with the loader this host runs; quick when
+# the prefix is there and was made by the same loader. A prefix made by the
+# other loader is made anew.
 set -eu
 . "$(dirname "$0")/wine-env.sh"
-[ -f "$WINEPREFIX/.ferrowin-ready" ] && exit 0
+marker=$WINEPREFIX/.ferrowin-ready
+if [ -f "$marker" ] && [ "$(cat "$marker")" = "$FERROWIN_WINE_MODE" ]; then
+    exit 0
+fi
+"$(dirname "$0")/wine-stop.sh"
+rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1
+log=$FERROWIN_BUILD/wineboot.log
+fail() {
+    echo "wineprefix: $1; the last lines of $log:" >&2
+    tail -n 15 "$log" >&2
+    exit 1
+}
+if ! "$FERROWIN_WINE" wineboot -i >"$log" 2>&1; then
+    fail "making the prefix with $FERROWIN_WINE failed"
+fi
 # Without a window manager, Wine's managed windows wait 2 s on every hide.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+if ! "$FERROWIN_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$log" 2>&1; then
+    fail "setting Managed=N in the prefix failed"
+fi
 wineserver -w
-touch "$WINEPREFIX/.ferrowin-ready"
+[ -f "$WINEPREFIX/system.reg" ] || fail "wineboot left no registry in $WINEPREFIX"
+echo "$FERROWIN_WINE_MODE" >"$marker"

@@ -1,0 +1,54 @@
+#!/bin/sh
+# Finds out, by running it, whether Wine's 32-bit side works on this host, and
+# records the answer in $FERROWIN_BUILD/wine-mode: "full" or "64" on the first
+# line, the reason on the second. FERROWIN_WINE32=0 takes the 64-bit-only path
+# on any host; FERROWIN_WINE32=1 insists on the full path and fails where it
+# cannot run. Prints the mode.
+set -eu
+: "${FERROWIN_BUILD:=$(cd "$(dirname "$0")/.." && pwd)/build}"
+record=$FERROWIN_BUILD/wine-mode
+mkdir -p "$FERROWIN_BUILD"
+
+if ! answer=$(/usr/lib/wine/wine64 --version 2>&1); then
+    echo "wine-probe: Wine's 64-bit loader does not run here: $answer" >&2
+    echo "wine-probe: install wine64 (sh scripts/bootstrap.sh)" >&2
+    exit 1
+fi
+
+if [ ! -e /usr/lib/wine/wine ]; then
+    reason="Wine's 32-bit loader (package wine32:i386) is not installed"
+elif answer=$(/usr/lib/wine/wine --version 2>&1); then
+    reason=""
+else
+    case $answer in
+    *"Exec format error"*)
+        reason="this host cannot execute 32-bit Linux programs (IA-32 emulation is off), so Wine's 32-bit loader fails with Exec format error"
+        ;;
+    *)
+        reason="Wine's 32-bit loader fails here: $(echo "$answer" | tail -n 1)"
+        ;;
+    esac
+fi
+
+case ${FERROWIN_WINE32:-} in
+0)
+    mode=64
+    reason="FERROWIN_WINE32=0 asks for 64-bit Wine only${reason:+; besides, $reason}"
+    ;;
+1)
+    if [ -n "$reason" ]; then
+        echo "wine-probe: FERROWIN_WINE32=1 asks for 32-bit Wine, but $reason" >&2
+        exit 1
+    fi
+    mode=full
+    ;;
+"")
+    if [ -n "$reason" ]; then mode=64; else mode=full; fi
+    ;;
+*)
+    echo "wine-probe: FERROWIN_WINE32 must be 0 or 1, not '$FERROWIN_WINE32'" >&2
+    exit 1
+    ;;
+esac
+printf '%s\n%s\n' "$mode" "$reason" >"$record"
+echo "$mode"
