@@ -25,6 +25,19 @@ struct Child {
     DWORD id;
 };
 
+// Every child goes in this job, which ends them all once its last handle is
+// closed: when the test ends, crashes or is killed for taking too long.
+HANDLE ChildJob() {
+    static HANDLE job;
+    if (!job) {
+        job = CreateJobObjectA(NULL, NULL);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    }
+    return job;
+}
+
 Child StartChild() {
     char path[MAX_PATH];
     GetModuleFileNameA(NULL, path, sizeof path);
@@ -33,10 +46,15 @@ Child StartChild() {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info)) {
+    if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, &startup,
+                        &info)) {
         ADD_FAILURE() << "cannot start a child: " << GetLastError();
         return Child();
     }
+    if (!AssignProcessToJobObject(ChildJob(), info.hProcess)) {
+        ADD_FAILURE() << "cannot put a child in the job: " << GetLastError();
+    }
+    ResumeThread(info.hThread);
     CloseHandle(info.hThread);
     return Child{info.hProcess, info.dwProcessId};
 }

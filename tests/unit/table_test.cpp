@@ -465,17 +465,31 @@ LRESULT CALLBACK RefusingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+// A shown message box of this process (never another test's), or NULL.
+BOOL CALLBACK FindOwnBox(HWND window, LPARAM found) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+        lstrcmpA(className, "#32770") == 0) {
+        *(HWND *)found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // Presses OK on the "Failed inserting item" box; any other box ends the
 // process with 77 so the exit code tells.
 DWORD WINAPI ConfirmInsertFailure(void *) {
     for (;;) {
         Sleep(20);
-        HWND box = FindWindowA("#32770", NULL);
-        if (!box) {
-            continue;
-        }
+        HWND box = NULL;
+        EnumWindows(FindOwnBox, (LPARAM)&box);
         char text[256] = "";
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        if (!box || !GetDlgItemTextA(box, 0xFFFF, text, sizeof text)) {
+            continue; // not shown yet, or its text not yet set
+        }
         if (lstrcmpA(text, "Failed inserting item") != 0) {
             ExitProcess(77);
         }

@@ -95,8 +95,12 @@ HWND CreateMainDialog(void) {
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_LISTVIEW_CLASSES;
     InitCommonControlsEx(&controls);
-    return CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDlgProc,
-                              0);
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
+                                     MainDlgProc, 0);
+    // Tests send their own ticks: the dialog's one-second timer would add
+    // refreshes whenever a message box happens to stay open long enough.
+    KillTimer(dialog, ID_REFRESH_TIMER);
+    return dialog;
 }
 
 void DestroyTestList(HWND list) {

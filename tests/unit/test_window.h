@@ -12,7 +12,8 @@ HWND CreateTestList(void);
 void DestroyTestList(HWND list);
 
 // The program's own dialog from its template, with an empty table and no
-// row held; the first refresh has run when it returns.
+// row held; the first refresh has run when it returns. Its timer is stopped:
+// refreshes come only from the ticks a test sends.
 HWND CreateMainDialog(void);
 
 int RowCount(HWND list);
