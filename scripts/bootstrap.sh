@@ -21,17 +21,31 @@ for p in $packages; do
     fi
 done
 
+# Each step's output goes to a log, shown only when the step fails.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+step() { # step WHAT COMMAND...
+    what=$1
+    shift
+    if ! "$@" >"$log" 2>&1; then
+        echo "bootstrap: $what failed; its last lines:" >&2
+        tail -n 20 "$log" >&2
+        exit 1
+    fi
+}
+
 if [ -n "$missing" ]; then
     echo "bootstrap: installing$missing" >&2
     export DEBIAN_FRONTEND=noninteractive
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        $SUDO dpkg --add-architecture i386
+        step "adding the i386 architecture" $SUDO dpkg --add-architecture i386
     fi
-    $SUDO apt-get update -qq >/dev/null
-    $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    step "apt-get update" $SUDO apt-get update -qq
+    # shellcheck disable=SC2086 # one word per package
+    step "installing$missing" $SUDO apt-get install -y -qq --no-install-recommends $missing
 fi
 
 if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
     echo "bootstrap: generating the ru_RU.UTF-8 locale" >&2
-    $SUDO localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+    step "generating the ru_RU.UTF-8 locale" $SUDO localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
 fi

@@ -1,19 +1,44 @@
 #!/bin/sh
 # Starts Ferrowin on the current (virtual) display, waits for its window to
-# fill, saves a screenshot and ends the program. Usage: screenshot.sh EXE PNG
+# fill, saves a screenshot and ends the program. Every wait is bounded; what
+# it started is stopped however it ends. Usage: screenshot.sh EXE PNG
 set -eu
 exe=$1 shot=$2
-here=$(dirname "$0")
-sh "$here/wineprefix.sh"
-sh "$here/wine-run.sh" "$exe" &
+FERROWIN_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+. "$FERROWIN_ROOT/scripts/wine-env.sh"
+sh "$FERROWIN_ROOT/scripts/wineprefix.sh"
+
+log=$(mktemp)
+pid=""
+finish() {
+    [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
+    sh "$FERROWIN_ROOT/scripts/wine-stop.sh"
+    rm -f "$log"
+}
+trap finish EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+fail() {
+    echo "screenshot: $1; Wine's output:" >&2
+    tail -n 15 "$log" >&2
+    exit 1
+}
+
+sh "$FERROWIN_ROOT/scripts/wine-run.sh" "$exe" >"$log" 2>&1 &
 pid=$!
 # The window is up once xwininfo finds it; a few more seconds for the list.
+shown=""
 for _ in $(seq 1 60); do
-    xwininfo -root -tree 2>/dev/null | grep -q '"Ferrowin"' && break
+    if xwininfo -root -tree 2>/dev/null | grep -q '"Ferrowin"'; then
+        shown=1
+        break
+    fi
+    kill -0 "$pid" 2>/dev/null || fail "Ferrowin ended before its window appeared"
     sleep 0.5
 done
+[ -n "$shown" ] || fail "no Ferrowin window appeared within 30 s"
 sleep 3
-import -window Ferrowin "$shot" 2>/dev/null || import -window root "$shot"
-kill "$pid" 2>/dev/null || true
-. "$here/wine-env.sh"
-wineserver -k 2>/dev/null || true
+# import can wait for good on a window that is gone or never maps.
+timeout 20 import -window Ferrowin "$shot" 2>/dev/null ||
+    timeout 20 import -window root "$shot" ||
+    fail "import could not take the screenshot within 20 s"

@@ -1,7 +1,19 @@
 # Sourced by the scripts that run Wine: Ferrowin's own prefix and settings,
 # and the Wine loader that this host can run. FERROWIN_BUILD and WINEPREFIX
 # may be set by the caller; the defaults are inside the build tree.
-: "${FERROWIN_BUILD:=$(cd "$(dirname "$0")/.." && pwd)/build}"
+#
+# A sourced file cannot see its own path, so the project's root comes from
+# FERROWIN_ROOT, or else from the sourcing script's folder, which must be one
+# level below the root (scripts/, bench/).
+if [ -z "${FERROWIN_ROOT:-}" ]; then
+    FERROWIN_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+fi
+if [ ! -f "$FERROWIN_ROOT/scripts/wine-env.sh" ]; then
+    echo "wine-env: cannot find the project's root from $0; set FERROWIN_ROOT" >&2
+    exit 1
+fi
+export FERROWIN_ROOT
+: "${FERROWIN_BUILD:=$FERROWIN_ROOT/build}"
 : "${WINEPREFIX:=$FERROWIN_BUILD/wineprefix}"
 export FERROWIN_BUILD WINEPREFIX
 export WINEDEBUG=-all
@@ -14,7 +26,7 @@ export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
 # runs now.
 FERROWIN_WINE_RECORD=$FERROWIN_BUILD/wine-mode
 if [ ! -f "$FERROWIN_WINE_RECORD" ]; then
-    sh "$(dirname "$0")/wine-probe.sh" >/dev/null || exit 1
+    sh "$FERROWIN_ROOT/scripts/wine-probe.sh" >/dev/null || exit 1
 fi
 FERROWIN_WINE_MODE=$(sed -n 1p "$FERROWIN_WINE_RECORD")
 FERROWIN_WINE32_REASON=$(sed -n 2p "$FERROWIN_WINE_RECORD")

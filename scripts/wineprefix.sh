@@ -8,7 +8,7 @@ marker=$WINEPREFIX/.ferrowin-ready
 if [ -f "$marker" ] && [ "$(cat "$marker")" = "$FERROWIN_WINE_MODE" ]; then
     exit 0
 fi
-"$(dirname "$0")/wine-stop.sh"
+sh "$FERROWIN_ROOT/scripts/wine-stop.sh"
 rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 log=$FERROWIN_BUILD/wineboot.log
