@@ -11,10 +11,21 @@ export FERROWIN_BUILD
 if [ "$FERROWIN_WINE_MODE" = 64 ]; then
     echo "test: the _x86 entries will be skipped: $FERROWIN_WINE32_REASON"
 fi
-# An interrupted run leaves no Wine process behind.
-trap 'sh scripts/wine-stop.sh; exit 130' INT
-trap 'sh scripts/wine-stop.sh; exit 143' TERM
+# CTest runs in a process group of its own (setsid), so that an interrupted
+# run can end all of it: CTest, the virtual display, the tests, and then every
+# Wine process of the build's prefix.
+setsid xvfb-run -a -s '-screen 0 1280x1024x24' ctest --test-dir "$FERROWIN_BUILD" --output-on-failure "$@" &
+run=$!
+interrupted() {
+    trap '' INT TERM
+    echo "test: interrupted; stopping the tests and Wine" >&2
+    kill -TERM "-$run" 2>/dev/null || true
+    sh scripts/wine-stop.sh
+    exit "$1"
+}
+trap 'interrupted 130' INT
+trap 'interrupted 143' TERM
 status=0
-xvfb-run -a -s '-screen 0 1280x1024x24' ctest --test-dir "$FERROWIN_BUILD" --output-on-failure "$@" || status=$?
+wait "$run" || status=$?
 sh scripts/wine-stop.sh
 exit $status
