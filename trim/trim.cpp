@@ -1,9 +1,11 @@
 // Trimming one process or all of them, and the texts that report it.
 #include "trim.h"
 
-#include "ui/ui.h"
+#include "message_text.h"
 
 static const char CAPTION[] = "Ferrowin";
+
+char MessageText[MESSAGE_TEXT_BYTES];
 
 void ComposeSystemErrorText(char *text, const char *prefix, DWORD error) {
     lstrcpyA(text, prefix);
@@ -44,13 +46,13 @@ void ComposeMemoryReport(char *text, const MemoryFigures *before, const MemoryFi
               PagesBetween(after->AvailPageFile, before->AvailPageFile));
 }
 
-void TrimSelectedProcess(HWND hwnd) {
-    if (SelectedRow == NO_ROW) {
+void TrimSelectedProcess(HWND hwnd, int selectedRow) {
+    if (selectedRow == NO_ROW) {
         return;
     }
     // Copies: ticks during the boxes below may rebuild the table and drop the
     // selection.
-    const ProcessRecord *record = LookUpRecord(SelectedRow);
+    const ProcessRecord *record = LookUpRecord(selectedRow);
     DWORD processId = record->ProcessId;
     char imageName[IMAGE_NAME_BYTES];
     CopyMemory(imageName, record->ImageName, sizeof imageName);

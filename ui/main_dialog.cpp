@@ -6,9 +6,9 @@
 #include "trim/trim.h"
 
 HWND ProcessList;
+ListState ProcessListState;
 int SelectedRow = NO_ROW;
 DWORD LastRefreshTick;
-char MessageText[MESSAGE_TEXT_BYTES];
 
 const ColumnTitles ColumnTable = {
     5, {"PID", "ImageName", "MinWorkingSetSize", "WorkingSetSize", "MaxWorkingSetSize"}};
@@ -78,7 +78,7 @@ static void RefreshOnTick(void) {
     }
     SelectedRow = NO_ROW;
     LastRefreshTick = now;
-    RefreshProcessTable(ProcessList);
+    RefreshProcessTable(ProcessList, &ProcessListState);
 }
 
 static void HandleListNotification(NMHDR *header) {
@@ -92,7 +92,7 @@ static void HandleListNotification(NMHDR *header) {
 static void HandleCommand(HWND hwnd, WORD id) {
     switch (id) {
     case IDOK:
-        TrimSelectedProcess(hwnd);
+        TrimSelectedProcess(hwnd, SelectedRow);
         break;
     case IDCANCEL:
         ExitProcess(0);
