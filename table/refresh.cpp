@@ -33,6 +33,9 @@ static void TakeListPicture(HWND list, ListPicture *picture) {
         picture->marked[i] = SendMessageA(list, LVM_GETITEMSTATE, picture->topRow + i,
                                           LVIS_SELECTED | LVIS_FOCUSED) != 0;
     }
+    // The bounds stand in for the update region itself, which would take a
+    // gdi32 region to hold.
+    GetUpdateRect(list, &picture->pending, FALSE);
 }
 
 static BOOL SameBytes(const void *a, const void *b, DWORD size) {
@@ -79,10 +82,11 @@ static void InvalidateRow(HWND list, int row) {
 }
 
 // Leaves only the rows on screen that changed to be repainted: a new text,
-// a dropped selection, or a row that is gone.
+// a dropped selection, or a row that is gone; and what was due before.
 static void InvalidateChangedRows(HWND list, const ListPicture *before,
                                   const ProcessRecord *previous, int rows) {
     ValidateRect(list, NULL);
+    InvalidateRect(list, &before->pending, TRUE);
     for (int i = 0; i < before->shown; ++i) {
         int row = before->topRow + i;
         if (row >= rows) {

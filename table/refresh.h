@@ -13,6 +13,7 @@ struct ListPicture {
     int rows;
     int shown;                   // rows on screen from topRow, the last perhaps in part
     BYTE marked[MAX_SHOWN_ROWS]; // selected or focused: the rebuild drops that
+    RECT pending;                // bounds of the repaint already due, or empty
 };
 
 // What the refresh keeps of one list from tick to tick. Its owner starts it

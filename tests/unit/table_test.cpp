@@ -387,6 +387,13 @@ TEST_F(RepaintTest, UnchangedListIsNeitherMeasuredNorRepainted) {
     EXPECT_EQ(40, RowCount(list));
 }
 
+TEST_F(RepaintTest, RepaintDueBeforeTheRefreshIsKept) {
+    RECT due = RowBounds(10); // as a message box closing over the list leaves it
+    InvalidateRect(list, &due, TRUE);
+    RefreshProcessTable(list, &state);
+    EXPECT_TRUE(Covers(Dirty(), due));
+}
+
 TEST_F(RepaintTest, OnlyTheRowsWhoseTextsChangedAreRepainted) {
     Fake.processes[3].workingSetBytes += 4096;
     RefreshProcessTable(list, &state);
