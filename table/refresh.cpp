@@ -110,6 +110,11 @@ static void InvalidateChangedRows(HWND list, const ListPicture *before,
 }
 
 void RefreshProcessTable(HWND list, ListState *state) {
+    // Ticks still arrive while the insert-failure box is open; a refresh then
+    // would fail again and open another box.
+    if (state->ending) {
+        return;
+    }
     ListPicture *before = &state->before;
     PROCESSENTRY32 entry;
     ZeroMemory(&entry, sizeof entry);
@@ -150,6 +155,7 @@ void RefreshProcessTable(HWND list, ListState *state) {
         ReadProcessFigures(record);
         row.iItem = rows;
         if (SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&row) == -1) {
+            state->ending = TRUE;
             ExitProcess((UINT)MessageBoxA(NULL, "Failed inserting item", NULL, MB_ICONERROR));
         }
         more = ReadNextProcess(snapshot, &entry);

@@ -20,6 +20,7 @@ struct ListPicture {
 // zeroed and hands the same one to every refresh of that list.
 struct ListState {
     ListPicture before;
+    BOOL ending; // the insert-failure box is up; the process ends with it
 };
 
 void RefreshProcessTable(HWND list, ListState *state);

@@ -463,7 +463,14 @@ TEST_F(RepaintTest, EndedProcessRepaintsTheRowsBelowIt) {
     EXPECT_FALSE(Covers(dirty, RowBounds(5))) << "rows above the ended one stay as they are";
 }
 
+ListState refusingState;
+
+// A tick refreshes the list as the dialog's timer would.
 LRESULT CALLBACK RefusingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER) {
+        RefreshProcessTable(hwnd, &refusingState);
+        return 0;
+    }
     if (message == LVM_INSERTITEMA) {
         return -1;
     }
@@ -488,8 +495,9 @@ BOOL CALLBACK FindOwnBox(HWND window, LPARAM found) {
 }
 
 // Presses OK on the "Failed inserting item" box; any other box ends the
-// process with 77 so the exit code tells.
-DWORD WINAPI ConfirmInsertFailure(void *) {
+// process with 77, and a tick that opens another box with 78, so the exit
+// code tells.
+DWORD WINAPI ConfirmInsertFailure(void *refusing) {
     for (;;) {
         Sleep(20);
         HWND box = NULL;
@@ -500,6 +508,9 @@ DWORD WINAPI ConfirmInsertFailure(void *) {
         }
         if (lstrcmpA(text, "Failed inserting item") != 0) {
             ExitProcess(77);
+        }
+        if (!SendMessageTimeoutA((HWND)refusing, WM_TIMER, 0, 0, SMTO_NORMAL, 2000, NULL)) {
+            ExitProcess(78);
         }
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
@@ -513,9 +524,8 @@ void RefreshIntoRefusingList() {
     RegisterClassA(&wc);
     HWND refusing = CreateWindowA("RefusingList", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
                                   GetModuleHandleA(NULL), NULL);
-    CreateThread(NULL, 0, ConfirmInsertFailure, NULL, 0, NULL);
-    ListState state = {};
-    RefreshProcessTable(refusing, &state);
+    CreateThread(NULL, 0, ConfirmInsertFailure, refusing, 0, NULL);
+    RefreshProcessTable(refusing, &refusingState);
 }
 
 TEST_F(TableTest, ListRefusingARowEndsTheProgramWithTheBoxResult) {
