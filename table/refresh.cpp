@@ -62,15 +62,16 @@ static BOOL RestoreTopRow(HWND list, int topRow) {
     return TRUE;
 }
 
-// Autosizes a name column when one of its texts changed; TRUE when its width
-// did.
-static BOOL ResizeNameColumn(HWND list, int column, BOOL textsChanged) {
-    if (!textsChanged) {
+// Autosizes a name column when one of its texts changed or the user has
+// dragged it away from its fitted width; TRUE when its width changed.
+static BOOL FitNameColumn(HWND list, int column, BOOL textsChanged, int *fitted) {
+    int width = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
+    if (!textsChanged && width == *fitted) {
         return FALSE;
     }
-    LRESULT width = SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
     SendMessageA(list, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(LVSCW_AUTOSIZE, 0));
-    return SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0) != width;
+    *fitted = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
+    return *fitted != width;
 }
 
 static void InvalidateRow(HWND list, int row) {
@@ -172,8 +173,8 @@ void RefreshProcessTable(HWND list, ListState *state) {
                                                   IMAGE_NAME_BYTES);
     }
     BOOL sameView = RestoreTopRow(list, before->topRow);
-    sameView = !ResizeNameColumn(list, 0, idsChanged) && sameView;
-    sameView = !ResizeNameColumn(list, 1, namesChanged) && sameView;
+    sameView = !FitNameColumn(list, 0, idsChanged, &state->fittedWidth[0]) && sameView;
+    sameView = !FitNameColumn(list, 1, namesChanged, &state->fittedWidth[1]) && sameView;
 
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     if (sameView && previous && before->shown <= MAX_SHOWN_ROWS) {

@@ -4,7 +4,10 @@
 
 #include <windows.h>
 
-enum { MAX_SHOWN_ROWS = 128 };
+enum {
+    MAX_SHOWN_ROWS = 128,
+    NAME_COLUMNS = 2, // PID and ImageName, the columns the refresh fits to their texts
+};
 
 // What the user saw of the list before a rebuild, so that afterwards only what
 // changed is measured and repainted.
@@ -20,7 +23,8 @@ struct ListPicture {
 // zeroed and hands the same one to every refresh of that list.
 struct ListState {
     ListPicture before;
-    BOOL ending; // the insert-failure box is up; the process ends with it
+    int fittedWidth[NAME_COLUMNS]; // as the last autosize left each name column
+    BOOL ending;                   // the insert-failure box is up; the process ends with it
 };
 
 void RefreshProcessTable(HWND list, ListState *state);

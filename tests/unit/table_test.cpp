@@ -394,6 +394,15 @@ TEST_F(RepaintTest, RepaintDueBeforeTheRefreshIsKept) {
     EXPECT_TRUE(Covers(Dirty(), due));
 }
 
+TEST_F(RepaintTest, DraggedNameColumnIsFittedAgain) {
+    for (int column : {0, 1}) {
+        LRESULT fitted = SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
+        SendMessageA(list, LVM_SETCOLUMNWIDTH, column, fitted + 40);
+        RefreshProcessTable(list, &state);
+        EXPECT_EQ(fitted, SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)) << column;
+    }
+}
+
 TEST_F(RepaintTest, OnlyTheRowsWhoseTextsChangedAreRepainted) {
     Fake.processes[3].workingSetBytes += 4096;
     RefreshProcessTable(list, &state);
@@ -461,6 +470,14 @@ TEST_F(RepaintTest, EndedProcessRepaintsTheRowsBelowIt) {
     RECT dirty = Dirty();
     EXPECT_TRUE(Covers(dirty, RowBounds(6)));
     EXPECT_FALSE(Covers(dirty, RowBounds(5))) << "rows above the ended one stay as they are";
+
+    Settle();
+    Fake.processes.resize(3);
+    RefreshProcessTable(list, &state);
+    RECT below;
+    GetClientRect(list, &below);
+    below.top = RowBounds(2).bottom;
+    EXPECT_TRUE(Covers(Dirty(), below)) << "the ended rows' image stays below the last row";
 }
 
 ListState refusingState;
