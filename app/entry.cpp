@@ -24,7 +24,7 @@ void EnableDebugPrivilege(void) {
     CloseHandle(token);
 }
 
-extern "C" int ProgramEntry(void) {
+extern "C" void ProgramEntry(void) {
     InitCommonControls();
     EnableDebugPrivilege();
     // psapi.dll is bound late so that the program still says what is wrong on
@@ -32,15 +32,16 @@ extern "C" int ProgramEntry(void) {
     HMODULE psapi = LoadLibraryA("psapi.dll");
     if (!psapi) {
         MessageBoxA(NULL, "Cannot load psapi.dll", NULL, MB_ICONERROR);
-        return 0;
+        ExitProcess(0);
     }
     ProcessMemoryInfoEntry =
         (ProcessMemoryInfoFunction)(void *)GetProcAddress(psapi, "GetProcessMemoryInfo");
     if (!ProcessMemoryInfoEntry) {
         MessageBoxA(NULL, "Cannot find GetProcessMemoryInfo in psapi.dll", NULL, MB_ICONERROR);
-        return 0;
+        ExitProcess(0);
     }
-    // Nothing calls EndDialog: the dialog ends the process itself.
-    return (int)DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
-                                MainDlgProc, 0);
+    // Nothing calls EndDialog: the dialog ends the process itself, so this
+    // returns only when the dialog could not be made.
+    ExitProcess((UINT)DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
+                                      MainDlgProc, 0));
 }
