@@ -2,8 +2,7 @@
 #include "trim.h"
 
 #include "message_text.h"
-
-static const char CAPTION[] = "Ferrowin";
+#include "res/program.h"
 
 char MessageText[MESSAGE_TEXT_BYTES];
 
@@ -68,7 +67,7 @@ void TrimSelectedProcess(HWND hwnd, int selectedRow) {
     SIZE_T bytes = QueryWorkingSetBytes(process);
     if (bytes != WORKING_SET_UNKNOWN) {
         ComposeTrimReport(MessageText, imageName, BytesToPages(bytes));
-        MessageBoxA(hwnd, MessageText, CAPTION, MB_ICONINFORMATION);
+        MessageBoxA(hwnd, MessageText, PROGRAM_NAME, MB_ICONINFORMATION);
     }
     CloseProcessHandle(process);
     SendMessageA(hwnd, WM_TIMER, 0, 0);
@@ -91,5 +90,5 @@ void TrimAllProcesses(HWND hwnd) {
     TrimEveryTableSlot();
     ReadMemoryFigures(&after);
     ComposeMemoryReport(MessageText, &before, &after);
-    MessageBoxA(hwnd, MessageText, CAPTION, MB_ICONINFORMATION);
+    MessageBoxA(hwnd, MessageText, PROGRAM_NAME, MB_ICONINFORMATION);
 }
