@@ -57,7 +57,7 @@ void FillCellText(NMLVDISPINFOA *displayInfo) {
 static void SetUpColumns(HWND list) {
     InsertColumns(&ColumnTable, list);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < HEADER_FITTED_COLUMNS; ++i) {
         SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
     }
 }

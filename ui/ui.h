@@ -13,6 +13,9 @@ enum {
     REFRESH_PERIOD_MS = 1000,
     SELECTION_HOLD_MS = 3000,
     INITIAL_COLUMN_WIDTH = 100,
+    // Columns 0..3 are fitted to their headers at start; the last is not, as
+    // that fit stretches the last column to the list's right edge.
+    HEADER_FITTED_COLUMNS = 4,
 };
 
 extern HWND ProcessList;
