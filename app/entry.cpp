@@ -24,23 +24,37 @@ void EnableDebugPrivilege(void) {
     CloseHandle(token);
 }
 
-extern "C" int ProgramEntry(void) {
+// By its bare name psapi.dll would be looked for in the program's own folder
+// first, where anyone could have put one; the system folder's is the real one.
+static HMODULE LoadSystemPsapi(void) {
+    static const char NAME[] = "\\psapi.dll";
+    char path[MAX_PATH + sizeof NAME];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return NULL;
+    }
+    lstrcpyA(path + length, NAME);
+    return LoadLibraryA(path);
+}
+
+extern "C" void ProgramEntry(void) {
     InitCommonControls();
     EnableDebugPrivilege();
     // psapi.dll is bound late so that the program still says what is wrong on
     // a system without it, instead of failing to load.
-    HMODULE psapi = LoadLibraryA("psapi.dll");
+    HMODULE psapi = LoadSystemPsapi();
     if (!psapi) {
         MessageBoxA(NULL, "Cannot load psapi.dll", NULL, MB_ICONERROR);
-        return 0;
+        ExitProcess(0);
     }
     ProcessMemoryInfoEntry =
         (ProcessMemoryInfoFunction)(void *)GetProcAddress(psapi, "GetProcessMemoryInfo");
     if (!ProcessMemoryInfoEntry) {
         MessageBoxA(NULL, "Cannot find GetProcessMemoryInfo in psapi.dll", NULL, MB_ICONERROR);
-        return 0;
+        ExitProcess(0);
     }
-    // Nothing calls EndDialog: the dialog ends the process itself.
-    return (int)DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
-                                MainDlgProc, 0);
+    // Nothing calls EndDialog: the dialog ends the process itself, so this
+    // returns only when the dialog could not be made.
+    ExitProcess((UINT)DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
+                                      MainDlgProc, 0));
 }

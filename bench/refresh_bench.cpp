@@ -4,6 +4,7 @@
 #include "bench_window.h"
 
 #include "table/table.h"
+#include "ui/ui.h"
 
 #include <commctrl.h>
 #include <cstdio>
@@ -125,7 +126,7 @@ Phase Measure(HWND dialog, int runs, bool shown) {
     Phase p;
     for (int i = 0; i < WARM_UP_RUNS; ++i) {
         TimeBareCalls();
-        RefreshProcessTable(list);
+        RefreshProcessTable(list, &ProcessListState);
         PumpMessages();
     }
     TakeCellTextRequests();
@@ -136,7 +137,7 @@ Phase Measure(HWND dialog, int runs, bool shown) {
         p.perProcess.push_back(bare.perProcess);
 
         double start = NowMs();
-        RefreshProcessTable(list);
+        RefreshProcessTable(list, &ProcessListState);
         p.refresh.push_back(NowMs() - start);
         p.refreshTexts += TakeCellTextRequests();
         if (shown) {

@@ -3,6 +3,7 @@
 #include "bench_window.h"
 
 #include "tests/unit/fake_process_ops.h"
+#include "ui/ui.h"
 
 #include <commctrl.h>
 #include <cstdio>
@@ -32,7 +33,7 @@ void MeasureSize(HWND dialog, Size size, bool shown) {
     ResetFake();
     AddFakeProcesses(size.processes);
     for (int i = 0; i < WARM_UP_RUNS; ++i) {
-        RefreshProcessTable(list);
+        RefreshProcessTable(list, &ProcessListState);
         PumpMessages();
         ForgetOpens();
     }
@@ -41,7 +42,7 @@ void MeasureSize(HWND dialog, Size size, bool shown) {
     long refreshTexts = 0, paintTexts = 0, autosizeTexts = 0;
     for (int i = 0; i < size.runs; ++i) {
         double start = NowMs();
-        RefreshProcessTable(list);
+        RefreshProcessTable(list, &ProcessListState);
         refresh.push_back(NowMs() - start);
         refreshTexts += TakeCellTextRequests();
         if (shown) {

@@ -9,7 +9,8 @@
 #define IDC_PROCESS_LIST 1000
 #define IDC_TRIM_ALL 1001
 
-// System-menu commands
+// System-menu commands. The system uses the low four bits of WM_SYSCOMMAND's
+// wParam itself, so an application's command ids must have them clear.
 #define IDM_ABOUT 0x1234
 
 // Timers

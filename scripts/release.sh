@@ -4,12 +4,13 @@
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/bootstrap.sh
-version=1.0
 for arch in i686 x86_64; do
     cmake --no-warn-unused-cli -S . -B "build-release/$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DFERROWIN_WITH_X64=OFF >/dev/null
     cmake --build "build-release/$arch" --target ferrowin -j"$(nproc)" -- --no-print-directory >/dev/null
 done
+# The version is project()'s in CMakeLists.txt, as CMake wrote it for the program.
+version=$(sed -n 's/^#define PROGRAM_VERSION "\(.*\)"$/\1/p' build-release/i686/generated/res/program.h)
 
 stage="dist/ferrowin-$version"
 rm -rf "$stage" "$stage.zip"

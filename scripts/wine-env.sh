@@ -17,7 +17,8 @@ export FERROWIN_ROOT
 : "${WINEPREFIX:=$FERROWIN_BUILD/wineprefix}"
 export FERROWIN_BUILD WINEPREFIX
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+# Overrides the caller gives (a test's, say) come after these.
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 # Wine takes its 8-bit code page from the locale: 1251 for the Russian texts.
 export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
 

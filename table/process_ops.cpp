@@ -1,6 +1,6 @@
 // The real process operations: thin calls into the platform. Tests link a
 // scripted stand-in in place of this file.
-#include "table.h"
+#include "process_ops.h"
 
 HANDLE TakeProcessSnapshot(void) {
     return CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);

@@ -1,5 +1,4 @@
-// Process table: the processes the last refresh saw, the platform's process
-// and memory operations, and the refresh that rebuilds the table and the list.
+// Process table: the processes the last refresh saw, one record each.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +10,7 @@ enum {
     IMAGE_NAME_BYTES = 100,
     IMAGE_NAME_MAX_CHARS = IMAGE_NAME_BYTES - 2, // 98 characters, then at least two zeros
     INITIAL_TABLE_CAPACITY = 20,
+    NO_ROW = -1, // no row clicked, or the click missed every row
 };
 
 const DWORD NOT_AVAILABLE = 0xFFFFFFFF;
@@ -68,26 +68,3 @@ SIZE_T QueryWorkingSetBytes(HANDLE process);
 inline DWORD BytesToPages(SIZE_T bytes) {
     return (DWORD)(bytes >> PAGE_SHIFT);
 }
-
-// Rebuilds the table from a fresh snapshot and the list's rows to match.
-void RefreshProcessTable(HWND list);
-
-// ---------------------------------------------------------------------------
-// Process operations. Every call the program makes on other processes and on
-// system memory goes through these, so that tests can link a scripted stand-in
-// in place of the real module.
-
-HANDLE TakeProcessSnapshot(void);
-BOOL ReadFirstProcess(HANDLE snapshot, PROCESSENTRY32 *entry);
-BOOL ReadNextProcess(HANDLE snapshot, PROCESSENTRY32 *entry);
-HANDLE OpenProcessHandle(DWORD access, DWORD processId);
-BOOL ReadWorkingSetLimits(HANDLE process, SIZE_T *minimum, SIZE_T *maximum);
-BOOL TrimWorkingSet(HANDLE process);
-BOOL CloseProcessHandle(HANDLE handle);
-
-// Free physical memory and free page-file commit, in bytes.
-struct MemoryFigures {
-    ULONGLONG AvailPhys;
-    ULONGLONG AvailPageFile;
-};
-void ReadMemoryFigures(MemoryFigures *figures);

@@ -1,9 +1,10 @@
 // Trimming one process or all of them, and the texts that report it.
 #include "trim.h"
 
-#include "ui/ui.h"
+#include "message_text.h"
+#include "res/program.h"
 
-static const char CAPTION[] = "Ferrowin";
+char MessageText[MESSAGE_TEXT_BYTES];
 
 void ComposeSystemErrorText(char *text, const char *prefix, DWORD error) {
     lstrcpyA(text, prefix);
@@ -44,13 +45,13 @@ void ComposeMemoryReport(char *text, const MemoryFigures *before, const MemoryFi
               PagesBetween(after->AvailPageFile, before->AvailPageFile));
 }
 
-void TrimSelectedProcess(HWND hwnd) {
-    if (SelectedRow == NO_ROW) {
+void TrimSelectedProcess(HWND hwnd, int selectedRow) {
+    if (selectedRow == NO_ROW) {
         return;
     }
     // Copies: ticks during the boxes below may rebuild the table and drop the
     // selection.
-    const ProcessRecord *record = LookUpRecord(SelectedRow);
+    const ProcessRecord *record = LookUpRecord(selectedRow);
     DWORD processId = record->ProcessId;
     char imageName[IMAGE_NAME_BYTES];
     CopyMemory(imageName, record->ImageName, sizeof imageName);
@@ -66,7 +67,7 @@ void TrimSelectedProcess(HWND hwnd) {
     SIZE_T bytes = QueryWorkingSetBytes(process);
     if (bytes != WORKING_SET_UNKNOWN) {
         ComposeTrimReport(MessageText, imageName, BytesToPages(bytes));
-        MessageBoxA(hwnd, MessageText, CAPTION, MB_ICONINFORMATION);
+        MessageBoxA(hwnd, MessageText, PROGRAM_NAME, MB_ICONINFORMATION);
     }
     CloseProcessHandle(process);
     SendMessageA(hwnd, WM_TIMER, 0, 0);
@@ -89,5 +90,5 @@ void TrimAllProcesses(HWND hwnd) {
     TrimEveryTableSlot();
     ReadMemoryFigures(&after);
     ComposeMemoryReport(MessageText, &before, &after);
-    MessageBoxA(hwnd, MessageText, CAPTION, MB_ICONINFORMATION);
+    MessageBoxA(hwnd, MessageText, PROGRAM_NAME, MB_ICONINFORMATION);
 }

@@ -4,14 +4,15 @@
 
 #include <windows.h>
 
+#include "table/process_ops.h"
 #include "table/table.h"
 
 #define OPEN_FAILED_PREFIX "Opening process failed because of the following error: "
 #define TRIM_FAILED_PREFIX "Trimming working set failed because of the following error: "
 
-// Trims the process of the last clicked row and reports its new size; does
-// nothing when no row is held.
-void TrimSelectedProcess(HWND hwnd);
+// Trims the process of the clicked row and reports its new size; does nothing
+// for NO_ROW.
+void TrimSelectedProcess(HWND hwnd, int selectedRow);
 
 // Trims every slot of the table and reports free memory before and after.
 void TrimAllProcesses(HWND hwnd);

@@ -2,11 +2,12 @@
 #include "ui.h"
 
 #include "res/ids.h"
+#include "res/program.h"
 
 // Lines 3 and 4 are windows-1251 bytes, handed as they are to the 8-bit
 // message box.
-const char AboutText[] =
-    "Ferrowin v1.0\n"
+const char AboutText[] = PROGRAM_NAME
+    " v" PROGRAM_VERSION "\n"
     "Ferrowin project, 2026\n"
     "\xcf\xf0\xee\xe3\xf0\xe0\xec\xec\xe0 \xe4\xe5\xec\xee\xed\xf1\xf2\xf0\xe8\xf0\xf3\xe5\xf2 "
     "\xf3\xf1\xe5\xf7\xe5\xed\xe8\xe5 \xf0\xe0\xe1\xee\xf7\xe8\xf5 \xed\xe0\xe1\xee\xf0\xee\xe2 "
@@ -22,5 +23,5 @@ void InstallAboutEntry(HWND hwnd) {
 }
 
 void ShowAboutBox(HWND hwnd) {
-    MessageBoxA(hwnd, AboutText, "Ferrowin", MB_ICONINFORMATION);
+    MessageBoxA(hwnd, AboutText, PROGRAM_NAME, MB_ICONINFORMATION);
 }

@@ -6,9 +6,9 @@
 #include "trim/trim.h"
 
 HWND ProcessList;
+ListState ProcessListState;
 int SelectedRow = NO_ROW;
 DWORD LastRefreshTick;
-char MessageText[MESSAGE_TEXT_BYTES];
 
 const ColumnTitles ColumnTable = {
     5, {"PID", "ImageName", "MinWorkingSetSize", "WorkingSetSize", "MaxWorkingSetSize"}};
@@ -57,7 +57,7 @@ void FillCellText(NMLVDISPINFOA *displayInfo) {
 static void SetUpColumns(HWND list) {
     InsertColumns(&ColumnTable, list);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < HEADER_FITTED_COLUMNS; ++i) {
         SendMessageA(list, LVM_SETCOLUMNWIDTH, i, MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
     }
 }
@@ -78,7 +78,7 @@ static void RefreshOnTick(void) {
     }
     SelectedRow = NO_ROW;
     LastRefreshTick = now;
-    RefreshProcessTable(ProcessList);
+    RefreshProcessTable(ProcessList, &ProcessListState);
 }
 
 static void HandleListNotification(NMHDR *header) {
@@ -92,7 +92,7 @@ static void HandleListNotification(NMHDR *header) {
 static void HandleCommand(HWND hwnd, WORD id) {
     switch (id) {
     case IDOK:
-        TrimSelectedProcess(hwnd);
+        TrimSelectedProcess(hwnd, SelectedRow);
         break;
     case IDCANCEL:
         ExitProcess(0);

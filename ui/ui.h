@@ -5,20 +5,23 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "table/refresh.h"
+#include "table/table.h"
+#include "trim/message_text.h"
+
 enum {
     REFRESH_PERIOD_MS = 1000,
     SELECTION_HOLD_MS = 3000,
     INITIAL_COLUMN_WIDTH = 100,
-    MESSAGE_TEXT_BYTES = 256,
-    NO_ROW = -1,
+    // Columns 0..3 are fitted to their headers at start; the last is not, as
+    // that fit stretches the last column to the list's right edge.
+    HEADER_FITTED_COLUMNS = 4,
 };
 
 extern HWND ProcessList;
+extern ListState ProcessListState;
 extern int SelectedRow;
 extern DWORD LastRefreshTick;
-
-// The one buffer for every cell text and every composed message.
-extern char MessageText[MESSAGE_TEXT_BYTES];
 
 struct ColumnTitles {
     int Count;

@@ -1,6 +1,7 @@
 // The real process operations with faults a test can switch on.
 #pragma once
 
+#include "table/process_ops.h"
 #include "table/table.h"
 
 struct FaultPlan {

@@ -104,6 +104,11 @@ check $r "version block in language 0x0419" "found ${found:-no version block}"
 echo "$resources" | grep -q 'BLOCK "041904[bB]0"' && r=OK || r=FAIL
 check $r "version strings for 0x0419, code page 1200"
 
+if [ "$bits" = 64 ]; then
+    "$triple-objdump" -h "$exe" | grep -q ' \.pdata ' && r=OK || r=FAIL
+    check $r "unwind data (.pdata section)"
+fi
+
 if [ "$bits" = 32 ]; then
     size=$(wc -c <"$exe")
     [ "$size" -le 12288 ] && r=OK || r=FAIL

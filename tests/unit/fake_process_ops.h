@@ -2,6 +2,7 @@
 // chosen failures, and counters that show every handle opened was closed.
 #pragma once
 
+#include "table/process_ops.h"
 #include "table/table.h"
 
 #include <string>

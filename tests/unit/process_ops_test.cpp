@@ -1,6 +1,8 @@
 // The real process operations and a refresh against the live process list.
 #include "test_window.h"
 
+#include "table/process_ops.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -9,7 +11,8 @@ TEST(ProcessOps, RefreshListsThisProcessWithItsOwnFigures) {
     ProcessMemoryInfoEntry = GetProcessMemoryInfo;
     TableHeap = GetProcessHeap();
     HWND list = CreateTestList();
-    RefreshProcessTable(list);
+    ListState state = {};
+    RefreshProcessTable(list, &state);
 
     int self = -1;
     for (int i = 0; i < RowCount(list); ++i) {

@@ -34,6 +34,7 @@ class TableTest : public ::testing::Test {
 
     HANDLE heap;
     HWND list;
+    ListState state = {};
 };
 
 TEST_F(TableTest, GrowsByDoublingFromTwentyKeepingEarlierRecords) {
@@ -75,7 +76,7 @@ TEST_F(TableTest, GrowsByDoublingFromTwentyKeepingEarlierRecords) {
 
 TEST_F(TableTest, RefreshOfFortyFiveProcessesGivesCapacityEightyAndOneRowEach) {
     AddFakeProcesses(45);
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
 
     EXPECT_EQ(80u, Table.Capacity);
     ASSERT_EQ(45, RowCount(list));
@@ -98,11 +99,11 @@ TEST_F(TableTest, RefreshOfFortyFiveProcessesGivesCapacityEightyAndOneRowEach) {
 
 TEST_F(TableTest, SmallerSecondRefreshStartsAgainFromTwentyZeroedRecords) {
     AddFakeProcesses(45);
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     ASSERT_EQ(80u, Table.Capacity);
 
     Fake.processes.erase(Fake.processes.begin(), Fake.processes.begin() + 40);
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
 
     EXPECT_EQ(20u, Table.Capacity);
     ASSERT_EQ(5, RowCount(list));
@@ -117,11 +118,11 @@ TEST_F(TableTest, SmallerSecondRefreshStartsAgainFromTwentyZeroedRecords) {
 
 TEST_F(TableTest, ListIsEmptiedWhileTheOldBlockIsStillCurrent) {
     AddFakeProcesses(3);
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     ProcessRecord *oldBlock = Table.Records;
     LastDeleteAll = DeleteAllSighting();
 
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
 
     EXPECT_EQ(1, LastDeleteAll.count);
     EXPECT_EQ(oldBlock, LastDeleteAll.records)
@@ -140,7 +141,7 @@ TEST_F(TableTest, ImageNamesAreCutAtNinetyEightCharacters) {
         p.name = std::string(c.length, (char)('a' + Fake.processes.size()));
         Fake.processes.push_back(p);
     }
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
 
     ASSERT_EQ(6, RowCount(list));
     for (size_t i = 0; i < 6; ++i) {
@@ -172,7 +173,7 @@ TEST_F(TableTest, ByteCountsBecomeWholePagesRoundingDown) {
         p.workingSetBytes = c.bytes;
         Fake.processes.push_back(p);
     }
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
 
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         SCOPED_TRACE(cases[i].bytes);
@@ -194,7 +195,7 @@ TEST_F(TableTest, WorkingSetsPastFourGigabytesAreShownWhole) {
     big.maximumBytes = (16ull << 30) + 4095;
     big.workingSetBytes = (6ull << 30) + 8192;
     Fake.processes.push_back(big);
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     EXPECT_EQ("1310720", CellText(list, 0, 2));
     EXPECT_EQ("1572866", CellText(list, 0, 3));
     EXPECT_EQ("4194304", CellText(list, 0, 4));
@@ -211,7 +212,7 @@ TEST_F(TableTest, EachFailureShowsItsOwnFigures) {
     Fake.processes[2].limitsFail = TRUE;
     Fake.processes[3].sizeFails = TRUE;
     Fake.processes[4].workingSetBytes = 0xFFFFFFFF; // indistinguishable from a failure
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
 
     struct {
         const char *why, *min, *current, *max;
@@ -238,14 +239,14 @@ TEST_F(TableTest, EachFailureShowsItsOwnFigures) {
 
 TEST_F(TableTest, UnreadableSnapshotGivesEmptyTableAndListUntilTheNextRefresh) {
     AddFakeProcesses(30);
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     ASSERT_EQ(30, RowCount(list));
 
     for (int failure = 0; failure < 2; ++failure) {
         SCOPED_TRACE(failure ? "first entry unreadable" : "no snapshot");
         Fake.snapshotFails = failure == 0;
         Fake.firstEntryFails = failure == 1;
-        RefreshProcessTable(list);
+        RefreshProcessTable(list, &state);
         EXPECT_EQ(0, RowCount(list));
         EXPECT_EQ(20u, Table.Capacity);
         EXPECT_TRUE(RecordIsZero(0));
@@ -253,14 +254,14 @@ TEST_F(TableTest, UnreadableSnapshotGivesEmptyTableAndListUntilTheNextRefresh) {
     }
 
     Fake.firstEntryFails = FALSE;
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     EXPECT_EQ(30, RowCount(list));
 }
 
 TEST_F(TableTest, ProcessEndingBetweenSnapshotAndOpenStillGetsItsRow) {
     AddFakeProcesses(4);
     Fake.afterSnapshot = [] { Fake.processes[2].openError = ERROR_INVALID_PARAMETER; };
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
 
     ASSERT_EQ(4, RowCount(list));
     EXPECT_EQ(Fake.processes[2].name, CellText(list, 2, 1));
@@ -276,7 +277,7 @@ TEST_F(TableTest, HeapRefusingABlockStopsTheRefreshInOrder) {
     ASSERT_TRUE(small);
     TableHeap = small;
 
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     int rows = RowCount(list);
     EXPECT_GE(rows, 20);
     EXPECT_LT(rows, 300);
@@ -294,7 +295,7 @@ TEST_F(TableTest, HeapRefusingABlockStopsTheRefreshInOrder) {
     while (void *block = HeapAlloc(small, 0, 512)) {
         hog.push_back(block);
     }
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     EXPECT_EQ(0, RowCount(list));
     EXPECT_EQ(nullptr, Table.Records);
     EXPECT_EQ(0u, Table.Capacity);
@@ -305,7 +306,7 @@ TEST_F(TableTest, HeapRefusingABlockStopsTheRefreshInOrder) {
     for (void *block : hog) {
         HeapFree(small, 0, block);
     }
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     EXPECT_EQ(rows, RowCount(list));
     Table = ProcessTable();
     HeapDestroy(small);
@@ -324,23 +325,23 @@ void ScrollToRow(HWND list, int row) {
 
 TEST_F(TableTest, RebuildKeepsTheTopRowAsFarAsTheNewListAllows) {
     AddFakeProcesses(45);
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     ScrollToRow(list, 20);
     ASSERT_EQ(20, TopRow(list));
 
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     EXPECT_EQ(20, TopRow(list)) << "the rebuild threw the user back";
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     EXPECT_EQ(20, TopRow(list));
 
     // Fewer rows than the old position needs: the list ends at its last row.
     Fake.processes.resize(25);
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     int visible = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0);
     EXPECT_EQ(25 - visible, TopRow(list));
 
     ScrollToRow(list, 0);
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     EXPECT_EQ(0, TopRow(list));
 }
 
@@ -353,7 +354,7 @@ class RepaintTest : public TableTest {
         TableTest::SetUp();
         AddFakeProcesses(40);
         ShowWindow(GetParent(list), SW_SHOWNA);
-        RefreshProcessTable(list);
+        RefreshProcessTable(list, &state);
         Settle();
     }
     void Settle() {
@@ -379,16 +380,32 @@ class RepaintTest : public TableTest {
 };
 
 TEST_F(RepaintTest, UnchangedListIsNeitherMeasuredNorRepainted) {
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     RECT dirty = Dirty();
     EXPECT_TRUE(IsRectEmpty(&dirty));
     EXPECT_EQ(0, CellTextRequests) << "no text changed, so no column needs measuring";
     EXPECT_EQ(40, RowCount(list));
 }
 
+TEST_F(RepaintTest, RepaintDueBeforeTheRefreshIsKept) {
+    RECT due = RowBounds(10); // as a message box closing over the list leaves it
+    InvalidateRect(list, &due, TRUE);
+    RefreshProcessTable(list, &state);
+    EXPECT_TRUE(Covers(Dirty(), due));
+}
+
+TEST_F(RepaintTest, DraggedNameColumnIsFittedAgain) {
+    for (int column : {0, 1}) {
+        LRESULT fitted = SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
+        SendMessageA(list, LVM_SETCOLUMNWIDTH, column, fitted + 40);
+        RefreshProcessTable(list, &state);
+        EXPECT_EQ(fitted, SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)) << column;
+    }
+}
+
 TEST_F(RepaintTest, OnlyTheRowsWhoseTextsChangedAreRepainted) {
     Fake.processes[3].workingSetBytes += 4096;
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     RECT dirty = Dirty(), row = RowBounds(3);
     EXPECT_TRUE(EqualRect(&dirty, &row)) << "only row 3 changed";
     EXPECT_EQ(0, CellTextRequests);
@@ -396,7 +413,7 @@ TEST_F(RepaintTest, OnlyTheRowsWhoseTextsChangedAreRepainted) {
     Settle();
     Fake.processes[2].workingSetBytes += 4096;
     Fake.processes[5].maximumBytes += 4096;
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     dirty = Dirty();
     RECT rows;
     RECT first = RowBounds(2), last = RowBounds(5);
@@ -410,7 +427,7 @@ TEST_F(RepaintTest, DroppedSelectionIsRepainted) {
     selected.state = LVIS_SELECTED;
     SendMessageA(list, LVM_SETITEMSTATE, 7, (LPARAM)&selected);
     Settle();
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     RECT dirty = Dirty(), row = RowBounds(7);
     EXPECT_TRUE(EqualRect(&dirty, &row));
     EXPECT_EQ(0u, SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
@@ -418,7 +435,7 @@ TEST_F(RepaintTest, DroppedSelectionIsRepainted) {
 
 TEST_F(RepaintTest, ChangedNamesAreMeasuredAgain) {
     Fake.processes[4].name = "a-much-longer-image-name-than-before.exe";
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     EXPECT_GT(CellTextRequests, 0) << "the name column must be fitted again";
     EXPECT_GE(SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0),
               SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, (LPARAM)Fake.processes[4].name.c_str()));
@@ -432,7 +449,7 @@ TEST_F(RepaintTest, ScrollBarFollowsTheRowCount) {
         SCOPED_TRACE(processes);
         Fake.processes.clear();
         AddFakeProcesses(processes);
-        RefreshProcessTable(list);
+        RefreshProcessTable(list, &state);
         Settle();
         SCROLLINFO bar = {};
         bar.cbSize = sizeof bar;
@@ -448,14 +465,29 @@ TEST_F(RepaintTest, ScrollBarFollowsTheRowCount) {
 
 TEST_F(RepaintTest, EndedProcessRepaintsTheRowsBelowIt) {
     Fake.processes.erase(Fake.processes.begin() + 6);
-    RefreshProcessTable(list);
+    RefreshProcessTable(list, &state);
     EXPECT_EQ(39, RowCount(list));
     RECT dirty = Dirty();
     EXPECT_TRUE(Covers(dirty, RowBounds(6)));
     EXPECT_FALSE(Covers(dirty, RowBounds(5))) << "rows above the ended one stay as they are";
+
+    Settle();
+    Fake.processes.resize(3);
+    RefreshProcessTable(list, &state);
+    RECT below;
+    GetClientRect(list, &below);
+    below.top = RowBounds(2).bottom;
+    EXPECT_TRUE(Covers(Dirty(), below)) << "the ended rows' image stays below the last row";
 }
 
+ListState refusingState;
+
+// A tick refreshes the list as the dialog's timer would.
 LRESULT CALLBACK RefusingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER) {
+        RefreshProcessTable(hwnd, &refusingState);
+        return 0;
+    }
     if (message == LVM_INSERTITEMA) {
         return -1;
     }
@@ -480,8 +512,9 @@ BOOL CALLBACK FindOwnBox(HWND window, LPARAM found) {
 }
 
 // Presses OK on the "Failed inserting item" box; any other box ends the
-// process with 77 so the exit code tells.
-DWORD WINAPI ConfirmInsertFailure(void *) {
+// process with 77, and a tick that opens another box with 78, so the exit
+// code tells.
+DWORD WINAPI ConfirmInsertFailure(void *refusing) {
     for (;;) {
         Sleep(20);
         HWND box = NULL;
@@ -492,6 +525,9 @@ DWORD WINAPI ConfirmInsertFailure(void *) {
         }
         if (lstrcmpA(text, "Failed inserting item") != 0) {
             ExitProcess(77);
+        }
+        if (!SendMessageTimeoutA((HWND)refusing, WM_TIMER, 0, 0, SMTO_NORMAL, 2000, NULL)) {
+            ExitProcess(78);
         }
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
@@ -505,8 +541,8 @@ void RefreshIntoRefusingList() {
     RegisterClassA(&wc);
     HWND refusing = CreateWindowA("RefusingList", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
                                   GetModuleHandleA(NULL), NULL);
-    CreateThread(NULL, 0, ConfirmInsertFailure, NULL, 0, NULL);
-    RefreshProcessTable(refusing);
+    CreateThread(NULL, 0, ConfirmInsertFailure, refusing, 0, NULL);
+    RefreshProcessTable(refusing, &refusingState);
 }
 
 TEST_F(TableTest, ListRefusingARowEndsTheProgramWithTheBoxResult) {

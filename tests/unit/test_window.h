@@ -2,6 +2,7 @@
 // list view.
 #pragma once
 
+#include "table/refresh.h"
 #include "table/table.h"
 
 #include <string>

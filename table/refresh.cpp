@@ -1,0 +1,188 @@
+// The refresh: the table from a fresh snapshot, the list's rows from the
+// table, and as little measuring and repainting as the change allows.
+#include "refresh.h"
+
+#include <commctrl.h>
+
+#include "process_ops.h"
+#include "table.h"
+
+static void ReadProcessFigures(ProcessRecord *record) {
+    HANDLE process = OpenProcessHandle(PROCESS_QUERY_INFORMATION, record->ProcessId);
+    if (!process) {
+        record->MinWorkingSetSize = NOT_AVAILABLE;
+        record->WorkingSetSize = NOT_AVAILABLE;
+        record->MaxWorkingSetSize = NOT_AVAILABLE;
+        return;
+    }
+    // A failed limits query leaves both at 0, which is what the row then shows.
+    SIZE_T minimum = 0, maximum = 0;
+    ReadWorkingSetLimits(process, &minimum, &maximum);
+    record->MaxWorkingSetSize = BytesToPages(maximum);
+    record->MinWorkingSetSize = BytesToPages(minimum);
+    SIZE_T bytes = QueryWorkingSetBytes(process);
+    record->WorkingSetSize = bytes == WORKING_SET_UNKNOWN ? NOT_AVAILABLE : BytesToPages(bytes);
+    CloseProcessHandle(process);
+}
+
+static void TakeListPicture(HWND list, ListPicture *picture) {
+    picture->topRow = (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+    picture->rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    picture->shown = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0) + 1;
+    for (int i = 0; i < picture->shown && i < MAX_SHOWN_ROWS; ++i) {
+        picture->marked[i] = SendMessageA(list, LVM_GETITEMSTATE, picture->topRow + i,
+                                          LVIS_SELECTED | LVIS_FOCUSED) != 0;
+    }
+    // The bounds stand in for the update region itself, which would take a
+    // gdi32 region to hold.
+    GetUpdateRect(list, &picture->pending, FALSE);
+}
+
+static BOOL SameBytes(const void *a, const void *b, DWORD size) {
+    const BYTE *x = (const BYTE *)a, *y = (const BYTE *)b;
+    while (size && *x == *y) {
+        ++x, ++y, --size;
+    }
+    return size == 0;
+}
+
+// Scrolls the rebuilt list back to the row that was at the top before, as far
+// as the new rows allow. In report view the scroll is in pixels, one row's
+// height per row, and relative: with redraw off some list versions keep the
+// old position through the emptying, others go back to the top. FALSE when
+// it had to scroll.
+static BOOL RestoreTopRow(HWND list, int topRow) {
+    int rows = topRow - (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+    RECT bounds;
+    bounds.left = LVIR_BOUNDS;
+    if (rows != 0 && SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&bounds)) {
+        SendMessageA(list, LVM_SCROLL, 0, rows * (bounds.bottom - bounds.top));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Autosizes a name column when one of its texts changed or the user has
+// dragged it away from its fitted width; TRUE when its width changed.
+static BOOL FitNameColumn(HWND list, int column, BOOL textsChanged, int *fitted) {
+    int width = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
+    if (!textsChanged && width == *fitted) {
+        return FALSE;
+    }
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+    *fitted = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
+    return *fitted != width;
+}
+
+static void InvalidateRow(HWND list, int row) {
+    RECT bounds;
+    bounds.left = LVIR_BOUNDS;
+    if (SendMessageA(list, LVM_GETITEMRECT, row, (LPARAM)&bounds)) {
+        InvalidateRect(list, &bounds, TRUE);
+    }
+}
+
+// Leaves only the rows on screen that changed to be repainted: a new text,
+// a dropped selection, or a row that is gone; and what was due before.
+static void InvalidateChangedRows(HWND list, const ListPicture *before,
+                                  const ProcessRecord *previous, int rows) {
+    ValidateRect(list, NULL);
+    InvalidateRect(list, &before->pending, TRUE);
+    for (int i = 0; i < before->shown; ++i) {
+        int row = before->topRow + i;
+        if (row >= rows) {
+            break;
+        }
+        if (row >= before->rows || before->marked[i] ||
+            !SameBytes(previous + row, Table.Records + row, sizeof(ProcessRecord))) {
+            InvalidateRow(list, row);
+        }
+    }
+    // Rows that are gone leave empty space below the new last row.
+    if (rows < before->rows && before->topRow + before->shown > rows) {
+        RECT client, last;
+        GetClientRect(list, &client);
+        last.left = LVIR_BOUNDS;
+        if (SendMessageA(list, LVM_GETITEMRECT, rows - 1, (LPARAM)&last)) {
+            client.top = last.bottom;
+        }
+        InvalidateRect(list, &client, TRUE);
+    }
+}
+
+void RefreshProcessTable(HWND list, ListState *state) {
+    // Ticks still arrive while the insert-failure box is open; a refresh then
+    // would fail again and open another box.
+    if (state->ending) {
+        return;
+    }
+    ListPicture *before = &state->before;
+    PROCESSENTRY32 entry;
+    ZeroMemory(&entry, sizeof entry);
+    entry.dwSize = sizeof entry;
+    HANDLE snapshot = TakeProcessSnapshot();
+    BOOL more = snapshot != INVALID_HANDLE_VALUE && ReadFirstProcess(snapshot, &entry);
+
+    // The rebuild is painted once, at the end, and keeps the user's scroll
+    // position; emptying the list would otherwise throw it back to the top.
+    TakeListPicture(list, before);
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+
+    // The rows go before the old block does: a row left standing would ask
+    // for its text from released memory. The block itself stays until the
+    // end of the refresh, to tell which texts changed, unless the heap needs
+    // its room.
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    ProcessRecord *previous = Table.Records;
+    Table.Records = NULL;
+    if (!ResetProcessTable() && previous) {
+        HeapFree(TableHeap, 0, previous);
+        previous = NULL;
+        ResetProcessTable();
+    }
+    more = more && Table.Records;
+
+    LVITEMA row;
+    ZeroMemory(&row, sizeof row);
+    row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+    row.pszText = LPSTR_TEXTCALLBACKA;
+
+    // When the heap refuses to grow the table, the refresh stops with the
+    // processes that fit; the next tick tries again from 20 records.
+    int rows = 0;
+    for (; more && MakeRoomForRecord((DWORD)rows); ++rows) {
+        ProcessRecord *record = Table.Records + rows;
+        FillProcessRecord(record, &entry);
+        ReadProcessFigures(record);
+        row.iItem = rows;
+        if (SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&row) == -1) {
+            state->ending = TRUE;
+            ExitProcess((UINT)MessageBoxA(NULL, "Failed inserting item", NULL, MB_ICONERROR));
+        }
+        more = ReadNextProcess(snapshot, &entry);
+    }
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        CloseProcessHandle(snapshot);
+    }
+
+    BOOL idsChanged = !previous || rows != before->rows;
+    BOOL namesChanged = idsChanged;
+    for (int i = 0; i < rows && !(idsChanged && namesChanged); ++i) {
+        idsChanged = idsChanged || previous[i].ProcessId != Table.Records[i].ProcessId;
+        namesChanged = namesChanged || !SameBytes(previous[i].ImageName, Table.Records[i].ImageName,
+                                                  IMAGE_NAME_BYTES);
+    }
+    BOOL sameView = RestoreTopRow(list, before->topRow);
+    sameView = !FitNameColumn(list, 0, idsChanged, &state->fittedWidth[0]) && sameView;
+    sameView = !FitNameColumn(list, 1, namesChanged, &state->fittedWidth[1]) && sameView;
+
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    if (sameView && previous && before->shown <= MAX_SHOWN_ROWS) {
+        InvalidateChangedRows(list, before, previous, rows);
+    } else {
+        InvalidateRect(list, NULL, TRUE);
+    }
+    if (previous) {
+        HeapFree(TableHeap, 0, previous);
+    }
+}
