@@ -2,7 +2,7 @@
 // counts, to show how the refresh's own cost grows with the number of rows.
 #include "bench_window.h"
 
-#include "tests/unit/fake_process_ops.h"
+#include "tests/support/fake_process_ops.h"
 
 #include <commctrl.h>
 #include <cstdio>
