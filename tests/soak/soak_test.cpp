@@ -4,6 +4,7 @@
 #include "faulty_process_ops.h"
 
 #include "box_watcher.h"
+#include "child_process.h"
 #include "test_window.h"
 #include "res/ids.h"
 #include "trim/trim.h"
@@ -25,37 +26,11 @@ struct Child {
     DWORD id;
 };
 
-// Every child goes in this job, which ends them all once its last handle is
-// closed: when the test ends, crashes or is killed for taking too long.
-HANDLE ChildJob() {
-    static HANDLE job;
-    if (!job) {
-        job = CreateJobObjectA(NULL, NULL);
-        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-    }
-    return job;
-}
-
 Child StartChild() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(NULL, path, sizeof path);
-    char command[MAX_PATH + 16];
-    wsprintfA(command, "\"%s\" --child", path);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(NULL, command, NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, &startup,
-                        &info)) {
+    PROCESS_INFORMATION info = StartChildProcess(QuotedProgramPath() + " --child");
+    if (!info.hProcess) {
         ADD_FAILURE() << "cannot start a child: " << GetLastError();
-        return Child();
     }
-    if (!AssignProcessToJobObject(ChildJob(), info.hProcess)) {
-        ADD_FAILURE() << "cannot put a child in the job: " << GetLastError();
-    }
-    ResumeThread(info.hThread);
-    CloseHandle(info.hThread);
     return Child{info.hProcess, info.dwProcessId};
 }
 
