@@ -15,6 +15,7 @@ enum {
     CHILD_TOUCHED_BYTES = 4 << 20,
     CHILD_LIFETIME_MS = 300000,
     REMOTE_BLOCK_BYTES = 4096,
+    REMOTE_POSTED_OFFSET = 256,
     REMOTE_TEXT_OFFSET = 512,
     REMOTE_TEXT_BYTES = 1024,
     ROW_MARK = 0x5EED,
@@ -280,35 +281,77 @@ int FindRow(const std::vector<Row> &rows, DWORD processId) {
     return -1;
 }
 
-bool MarkRowZero(const Program &program) {
+// Row `row`'s item data: set at once, or posted behind whatever the driver
+// posted before, in the block's second quarter, which no call reuses.
+static bool SetRowMark(const Program &program, int row, LPARAM mark, bool post) {
     LVITEMA item;
     ZeroMemory(&item, sizeof item);
     item.mask = LVIF_PARAM;
-    item.lParam = ROW_MARK;
+    item.iItem = row;
+    item.lParam = mark;
+    if (post) {
+        char *posted = program.remote + REMOTE_POSTED_OFFSET;
+        return WriteProcessMemory(program.info.hProcess, posted, &item, sizeof item, NULL) &&
+               PostMessageA(program.list, LVM_SETITEMA, 0, (LPARAM)posted);
+    }
     LRESULT ok = FALSE;
     return RemoteCall(program, LVM_SETITEMA, 0, &item, &ok) && ok;
 }
 
-bool RowZeroMarked(const Program &program) {
+static bool RowMarked(const Program &program, int row, LPARAM mark) {
     LVITEMA item;
     ZeroMemory(&item, sizeof item);
     item.mask = LVIF_PARAM;
+    item.iItem = row;
     LRESULT ok = FALSE;
-    return RemoteCall(program, LVM_GETITEMA, 0, &item, &ok) && ok && item.lParam == ROW_MARK;
+    return RemoteCall(program, LVM_GETITEMA, 0, &item, &ok) && ok && item.lParam == mark;
 }
 
-bool WaitForRefresh(const Program &program, DWORD *tick) {
-    DWORD start = GetTickCount();
-    if (MarkRowZero(program)) {
-        while (Since(start) < REFRESH_TIMEOUT_MS) {
-            if (!RowZeroMarked(program)) {
-                *tick = GetTickCount();
-                return true;
-            }
-            Sleep(POLL_MS);
-        }
+bool MarkRowZero(const Program &program) {
+    return SetRowMark(program, 0, ROW_MARK, false);
+}
+
+bool RowZeroMarked(const Program &program) {
+    return RowMarked(program, 0, ROW_MARK);
+}
+
+bool HandledBeforeRebuild(const Program &program) {
+    static LPARAM mark = ROW_MARK;
+    ++mark;
+    if (!SetRowMark(program, 1, mark, true)) {
+        return false;
     }
-    return false;
+    DWORD start = GetTickCount();
+    while (!RowMarked(program, 1, mark)) {
+        if (Since(start) > MESSAGE_TIMEOUT_MS) {
+            return false;
+        }
+        Sleep(POLL_MS);
+    }
+    return RowZeroMarked(program);
+}
+
+DWORD WaitForRebuild(const Program &program, DWORD since, DWORD limit, DWORD *gap) {
+    DWORD last = GetTickCount();
+    while (RowZeroMarked(program) && Since(since) < limit) {
+        last = GetTickCount();
+        Sleep(POLL_MS);
+    }
+    *gap = Since(last);
+    return Since(since);
+}
+
+bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap) {
+    DWORD start = GetTickCount(), late = 0;
+    if (!MarkRowZero(program) ||
+        WaitForRebuild(program, start, REFRESH_TIMEOUT_MS, &late) >= REFRESH_TIMEOUT_MS) {
+        return false;
+    }
+    *tick = GetTickCount();
+    if (gap) {
+        *gap = late;
+    }
+    return true;
 }
 
 std::vector<Row> ReadSteadyRows(const Program &program, int columns) {

@@ -97,9 +97,19 @@ std::string RowIds(const std::vector<Row> &rows);
 bool MarkRowZero(const Program &program);
 bool RowZeroMarked(const Program &program);
 
+// Waits until the program has handled what the driver posted to it so far;
+// false when the list was rebuilt since row 0 was marked, or no answer came.
+bool HandledBeforeRebuild(const Program &program);
+
+// Polls until row 0 loses its mark or `limit` ms from `since` have passed,
+// and returns the ms from `since`. `gap` is how long before that the mark
+// was last seen: how late a rebuild may have been noticed.
+DWORD WaitForRebuild(const Program &program, DWORD since, DWORD limit, DWORD *gap);
+
 // Waits for the next rebuild, which also ends any hold a click left; `tick`
-// is taken just after it. False when none comes.
-bool WaitForRefresh(const Program &program, DWORD *tick);
+// is taken just after it, and `gap` (when asked for) is as above. False when
+// none comes.
+bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap = NULL);
 // Polls until the process has a row (or none); the time it took, or -1.
 long WaitForRow(const Program &program, DWORD processId, bool present, DWORD ms);
 
