@@ -113,12 +113,21 @@ static bool Refreshed(const Program &program, const char *what, DWORD *tick, DWO
     return refreshed;
 }
 
+// The box the program shows, or NULL and a failure of `what`.
+static HWND BoxOrFail(const Program &program, const char *what) {
+    HWND window = WaitForBox(program.info.dwProcessId, program.dialog, BOX_TIMEOUT_MS);
+    if (!window) {
+        Expect(false, what, Format("no box within %d ms", BOX_TIMEOUT_MS));
+    }
+    return window;
+}
+
 // Runs a check whose premise a busy machine can break (the list rebuilt
 // before a posted click was handled, a rebuild noticed late) up to ATTEMPTS
 // times: an attempt returns why its premise failed, or "" once it reported.
 template <typename Attempt> static void Retried(const char *what, Attempt attempt) {
     for (int i = 1;; ++i) {
-        std::string why = attempt();
+        std::string why = attempt(what);
         if (why.empty()) {
             return;
         }
@@ -331,8 +340,8 @@ static void CheckRefreshFollowsProcesses(const Program &program) {
 // fixed one-second grid: the hold ends with the third tick after the refresh,
 // or the fourth when its tick counter read a little less than 3000 ms at the
 // third; a hold counted from the last click would end with the sixth.
-static std::string TryClickHoldsList(const Program &program, const Child &resident) {
-    const char *what = "a clicked row holds the list still";
+static std::string TryClickHoldsList(const Program &program, const Child &resident,
+                                     const char *what) {
     DWORD refreshed, gap;
     if (!Refreshed(program, what, &refreshed, &gap)) {
         return "";
@@ -385,15 +394,10 @@ static std::string TryClickHoldsList(const Program &program, const Child &reside
     return "";
 }
 
-static void CheckClickHoldsList(const Program &program, const Child &resident) {
-    Retried("a clicked row holds the list still",
-            [&] { return TryClickHoldsList(program, resident); });
-}
-
 // The tick after the clicks rebuilds the list, or the one after that on a
 // busy machine; a hold left in place would last until the third.
-static std::string TryEmptyClickReleasesHold(const Program &program, const Child &resident) {
-    const char *what = "a click below the last row releases the hold";
+static std::string TryEmptyClickReleasesHold(const Program &program, const Child &resident,
+                                             const char *what) {
     DWORD refreshed, gap;
     if (!Refreshed(program, what, &refreshed, &gap)) {
         return "";
@@ -422,13 +426,8 @@ static std::string TryEmptyClickReleasesHold(const Program &program, const Child
     return "";
 }
 
-static void CheckEmptyClickReleasesHold(const Program &program, const Child &resident) {
-    Retried("a click below the last row releases the hold",
-            [&] { return TryEmptyClickReleasesHold(program, resident); });
-}
-
-static std::string TryTrimSelected(const Program &program, const Child &resident) {
-    const char *what = "\"Trim working set\" reports the clicked process's pages";
+static std::string TryTrimSelected(const Program &program, const Child &resident,
+                                   const char *what) {
     DWORD refreshed;
     if (!Refreshed(program, what, &refreshed)) {
         return "";
@@ -444,9 +443,8 @@ static std::string TryTrimSelected(const Program &program, const Child &resident
         return "the list was rebuilt before the click was handled";
     }
     PostMessageA(GetDlgItem(program.dialog, IDOK), BM_CLICK, 0, 0);
-    HWND window = WaitForBox(program.info.dwProcessId, program.dialog, BOX_TIMEOUT_MS);
+    HWND window = BoxOrFail(program, what);
     if (!window) {
-        Expect(false, what, Format("no box within %d ms", BOX_TIMEOUT_MS));
         return "";
     }
     long own = OwnWorkingSetPages(resident);
@@ -466,14 +464,9 @@ static std::string TryTrimSelected(const Program &program, const Child &resident
     return "";
 }
 
-static void CheckTrimSelected(const Program &program, const Child &resident) {
-    Retried("\"Trim working set\" reports the clicked process's pages",
-            [&] { return TryTrimSelected(program, resident); });
-}
-
 // The row is clicked, then its process ends before the button is pressed.
-static std::string TryTrimEndedProcess(const Program &program, const std::string &errorCaption) {
-    const char *what = "\"Trim working set\" on an ended process shows the system's error";
+static std::string TryTrimEndedProcess(const Program &program, const std::string &errorCaption,
+                                       const char *what) {
     DWORD refreshed;
     if (!Refreshed(program, what, &refreshed)) {
         return "";
@@ -525,11 +518,6 @@ static std::string TryTrimEndedProcess(const Program &program, const std::string
     return "";
 }
 
-static void CheckTrimEndedProcess(const Program &program, const std::string &errorCaption) {
-    Retried("\"Trim working set\" on an ended process shows the system's error",
-            [&] { return TryTrimEndedProcess(program, errorCaption); });
-}
-
 static void CheckTrimWithoutClick(const Program &program) {
     const char *what = "\"Trim working set\" with no row clicked does nothing";
     DWORD refreshed;
@@ -546,9 +534,8 @@ static void CheckTrimAll(const Program &program) {
     const char *what = "\"Trim ALL\" reports free pages before and after";
     PostMessageA(program.dialog, WM_COMMAND, MAKEWPARAM(IDC_TRIM_ALL, BN_CLICKED),
                  (LPARAM)GetDlgItem(program.dialog, IDC_TRIM_ALL));
-    HWND window = WaitForBox(program.info.dwProcessId, program.dialog, BOX_TIMEOUT_MS);
+    HWND window = BoxOrFail(program, what);
     if (!window) {
-        Expect(false, what, Format("no box within %d ms", BOX_TIMEOUT_MS));
         return;
     }
     MEMORYSTATUSEX status;
@@ -583,9 +570,8 @@ static void CheckTrimAll(const Program &program) {
 static void CheckAbout(const Program &program) {
     const char *what = "the About command shows the program's box";
     PostMessageA(program.dialog, WM_SYSCOMMAND, IDM_ABOUT, 0);
-    HWND window = WaitForBox(program.info.dwProcessId, program.dialog, BOX_TIMEOUT_MS);
+    HWND window = BoxOrFail(program, what);
     if (!window) {
-        Expect(false, what, Format("no box within %d ms", BOX_TIMEOUT_MS));
         return;
     }
     Box box = ReadAndCloseBox(window);
@@ -682,10 +668,15 @@ static void RunChecks(const std::string &programPath) {
         WaitForRow(program, resident.id, true, ROW_TIMEOUT_MS);
         CheckChildFigures(program, resident);
         CheckRefreshFollowsProcesses(program);
-        CheckClickHoldsList(program, resident);
-        CheckEmptyClickReleasesHold(program, resident);
-        CheckTrimSelected(program, resident);
-        CheckTrimEndedProcess(program, errorCaption);
+        Retried("a clicked row holds the list still",
+                [&](const char *what) { return TryClickHoldsList(program, resident, what); });
+        Retried("a click below the last row releases the hold", [&](const char *what) {
+            return TryEmptyClickReleasesHold(program, resident, what);
+        });
+        Retried("\"Trim working set\" reports the clicked process's pages",
+                [&](const char *what) { return TryTrimSelected(program, resident, what); });
+        Retried("\"Trim working set\" on an ended process shows the system's error",
+                [&](const char *what) { return TryTrimEndedProcess(program, errorCaption, what); });
         CheckTrimWithoutClick(program);
         CheckTrimAll(program);
         CheckAbout(program);

@@ -218,30 +218,30 @@ static bool RemoteCall(const Program &program, UINT message, WPARAM wParam, T *d
            ReadProcessMemory(process, program.remote, data, sizeof *data, NULL);
 }
 
-static std::string ReadRemoteText(const Program &program) {
-    char text[REMOTE_TEXT_BYTES + 1] = "";
-    ReadProcessMemory(program.info.hProcess, program.remote + REMOTE_TEXT_OFFSET, text,
-                      REMOTE_TEXT_BYTES, NULL);
-    return text;
-}
-
-static bool ClearRemoteText(const Program &program) {
-    return WriteProcessMemory(program.info.hProcess, program.remote + REMOTE_TEXT_OFFSET, "", 1,
-                              NULL);
+// As RemoteCall, for a structure whose text goes to the block's text part
+// and comes back in `text`.
+template <typename T>
+static bool RemoteTextCall(const Program &program, UINT message, WPARAM wParam, T *data,
+                           LRESULT *result, std::string *text) {
+    char *remoteText = program.remote + REMOTE_TEXT_OFFSET;
+    char local[REMOTE_TEXT_BYTES + 1] = "";
+    data->pszText = remoteText;
+    data->cchTextMax = REMOTE_TEXT_BYTES;
+    bool ok = WriteProcessMemory(program.info.hProcess, remoteText, "", 1, NULL) &&
+              RemoteCall(program, message, wParam, data, result) &&
+              ReadProcessMemory(program.info.hProcess, remoteText, local, REMOTE_TEXT_BYTES, NULL);
+    *text = local;
+    return ok;
 }
 
 bool ReadColumn(const Program &program, int column, std::string *title, int *format) {
     LVCOLUMNA header;
     ZeroMemory(&header, sizeof header);
     header.mask = LVCF_FMT | LVCF_TEXT;
-    header.pszText = program.remote + REMOTE_TEXT_OFFSET;
-    header.cchTextMax = REMOTE_TEXT_BYTES;
     LRESULT ok = FALSE;
-    if (!ClearRemoteText(program) || !RemoteCall(program, LVM_GETCOLUMNA, column, &header, &ok) ||
-        !ok) {
+    if (!RemoteTextCall(program, LVM_GETCOLUMNA, column, &header, &ok, title) || !ok) {
         return false;
     }
-    *title = ReadRemoteText(program);
     *format = header.fmt & LVCFMT_JUSTIFYMASK;
     return true;
 }
@@ -250,14 +250,11 @@ std::string CellText(const Program &program, int row, int column) {
     LVITEMA item;
     ZeroMemory(&item, sizeof item);
     item.iSubItem = column;
-    item.pszText = program.remote + REMOTE_TEXT_OFFSET;
-    item.cchTextMax = REMOTE_TEXT_BYTES;
     LRESULT length = 0;
-    if (!ClearRemoteText(program) ||
-        !RemoteCall(program, LVM_GETITEMTEXTA, (WPARAM)row, &item, &length)) {
-        return "<no answer>";
-    }
-    return ReadRemoteText(program);
+    std::string text;
+    return RemoteTextCall(program, LVM_GETITEMTEXTA, (WPARAM)row, &item, &length, &text)
+               ? text
+               : "<no answer>";
 }
 
 std::vector<Row> ReadRows(const Program &program, int columns) {
