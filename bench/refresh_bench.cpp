@@ -1,262 +1,283 @@
-// Times RefreshProcessTable against the real process operations, beside the
-// platform calls it cannot avoid, on one population of processes; then runs
-// the stand-in benchmark and ends with the ratio of the two.
-#include "bench_window.h"
-
-#include "table/table.h"
+// Times RefreshProcessTable and the list-only parts of it. Built twice:
+// refresh_bench runs against the real process operations beside the bare
+// platform calls a refresh cannot avoid, on one population of processes,
+// then runs refresh_bench_scaled (FERROWIN_STAND_IN: the scripted stand-in
+// at growing process counts) and ends with the ratio of the two.
+#include "child_process.h"
+#include "test_window.h"
 #include "ui/ui.h"
+#ifdef FERROWIN_STAND_IN
+#include "fake_process_ops.h"
+#endif
 
+#include <algorithm>
+#include <chrono>
 #include <commctrl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <process.h>
 #include <string>
 #include <vector>
 
 namespace {
 
-const int DEFAULT_RUNS = 200;
-const int DEFAULT_CHILDREN = 30;
-const int WARM_UP_RUNS = 10;
-const DWORD CHILD_START_TIMEOUT_MS = 60000;
+struct Timing {
+    std::vector<double> ms;
+    long texts = 0; // cell texts the list asked for
+};
 
-std::string ProgramFolder(void) {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(NULL, path, sizeof path);
-    std::string folder(path, n);
-    return folder.substr(0, folder.find_last_of("\\/") + 1);
+struct Phase {
+    Timing bare, walk, perProcess, refresh, paint, rebuild, autosize, toggle;
+};
+
+double NowMs(void) {
+    auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return std::chrono::duration<double, std::milli>(now).count();
 }
 
-bool SnapshotHolds(const std::vector<PROCESS_INFORMATION> &children) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+double Median(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    size_t n = samples.size();
+    return n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
+}
+
+// Handles whatever is queued (paints included) without waiting.
+void PumpMessages(void) {
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        DispatchMessageA(&message);
+    }
+}
+
+template <typename Step> void TimeOnly(Timing &timing, Step step) {
+    CellTextRequests = 0;
+    double start = NowMs();
+    step();
+    timing.ms.push_back(NowMs() - start);
+    timing.texts += CellTextRequests;
+}
+
+// The queue is handled afterwards, and the texts it asks for are not the step's.
+template <typename Step> void Time(Timing &timing, Step step) {
+    TimeOnly(timing, step);
+    PumpMessages();
+}
+
+// The list's share of a refresh, with the table as the last refresh left it:
+// the same emptying, rows and scroll restore, but no process calls and no
+// autosize.
+void RebuildListOnly(HWND list) {
+    int rows = RowCount(list);
+    int topRow = (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    LVITEMA row = {};
+    row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+    row.pszText = LPSTR_TEXTCALLBACKA;
+    for (row.iItem = 0; row.iItem < rows; ++row.iItem) {
+        SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&row);
+    }
+    int scroll = topRow - (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+    RECT bounds;
+    bounds.left = LVIR_BOUNDS;
+    if (scroll != 0 && SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&bounds)) {
+        SendMessageA(list, LVM_SCROLL, 0, scroll * (bounds.bottom - bounds.top));
+    }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, NULL, TRUE);
+}
+
+#ifndef FERROWIN_STAND_IN
+// Calls `visit` with each process a fresh snapshot lists.
+template <typename Visit> void WalkSnapshot(Visit visit) {
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    size_t seen = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     for (BOOL more = Process32First(snapshot, &entry); more;
          more = Process32Next(snapshot, &entry)) {
-        for (const PROCESS_INFORMATION &child : children) {
-            seen += child.dwProcessId == entry.th32ProcessID;
-        }
+        visit(entry.th32ProcessID);
     }
     CloseHandle(snapshot);
-    return seen == children.size();
 }
-
-std::vector<PROCESS_INFORMATION> StartIdleChildren(int count) {
-    std::string exe = ProgramFolder() + "idle_child.exe";
-    std::vector<PROCESS_INFORMATION> children;
-    for (int i = 0; i < count; ++i) {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION child;
-        if (!CreateProcessA(exe.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startup,
-                            &child)) {
-            fprintf(stderr, "cannot start %s: error %lu\n", exe.c_str(), GetLastError());
-            break;
-        }
-        CloseHandle(child.hThread);
-        children.push_back(child);
-    }
-    DWORD deadline = GetTickCount() + CHILD_START_TIMEOUT_MS;
-    while (!SnapshotHolds(children) && GetTickCount() < deadline) {
-        Sleep(100);
-    }
-    return children;
-}
-
-void EndChildren(std::vector<PROCESS_INFORMATION> &children) {
-    for (PROCESS_INFORMATION &child : children) {
-        TerminateProcess(child.hProcess, 0);
-        WaitForSingleObject(child.hProcess, 5000);
-        CloseHandle(child.hProcess);
-    }
-    children.clear();
-}
-
-struct BareTimes {
-    double total, walk, perProcess;
-};
 
 // What any refresh has to do: walk one snapshot, and open, query twice and
 // close each process, in the refresh's order. The walk's own share is timed
 // apart on a second snapshot, as the refresh interleaves the two.
-BareTimes TimeBareCalls(void) {
-    BareTimes t;
-    double start = NowMs();
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    for (BOOL more = Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
-        if (process) {
-            SIZE_T minimum = 0, maximum = 0;
-            GetProcessWorkingSetSize(process, &minimum, &maximum);
-            PROCESS_MEMORY_COUNTERS counters = {};
-            counters.cb = sizeof counters;
-            GetProcessMemoryInfo(process, &counters, sizeof counters);
-            CloseHandle(process);
-        }
-    }
-    CloseHandle(snapshot);
-    t.total = NowMs() - start;
-
-    start = NowMs();
-    snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    for (BOOL more = Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
-    }
-    CloseHandle(snapshot);
-    t.walk = NowMs() - start;
-    t.perProcess = t.total - t.walk;
-    return t;
+void TimeBareCalls(Phase &p) {
+    TimeOnly(p.bare, [] {
+        WalkSnapshot([](DWORD id) {
+            HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id);
+            if (process) {
+                SIZE_T minimum = 0, maximum = 0;
+                GetProcessWorkingSetSize(process, &minimum, &maximum);
+                PROCESS_MEMORY_COUNTERS counters = {};
+                counters.cb = sizeof counters;
+                GetProcessMemoryInfo(process, &counters, sizeof counters);
+                CloseHandle(process);
+            }
+        });
+    });
+    TimeOnly(p.walk, [] { WalkSnapshot([](DWORD) {}); });
+    p.perProcess.ms.push_back(p.bare.ms.back() - p.walk.ms.back());
 }
 
-struct Phase {
-    std::vector<double> bare, walk, perProcess, refresh, paint, rebuild, autosize, toggle;
-    long refreshTexts = 0, paintTexts = 0, autosizeTexts = 0;
-    int processes = 0;
-};
-
-// Bare calls and refreshes alternate, so that both see the same population
-// and the same background load. On a shown list each refresh is followed by
-// its paint, timed apart.
-Phase Measure(HWND dialog, int runs, bool shown) {
-    HWND list = BenchList(dialog);
-    Phase p;
-    for (int i = 0; i < WARM_UP_RUNS; ++i) {
-        TimeBareCalls();
-        RefreshProcessTable(list, &ProcessListState);
-        PumpMessages();
-    }
-    TakeCellTextRequests();
-    for (int i = 0; i < runs; ++i) {
-        BareTimes bare = TimeBareCalls();
-        p.bare.push_back(bare.total);
-        p.walk.push_back(bare.walk);
-        p.perProcess.push_back(bare.perProcess);
-
-        double start = NowMs();
-        RefreshProcessTable(list, &ProcessListState);
-        p.refresh.push_back(NowMs() - start);
-        p.refreshTexts += TakeCellTextRequests();
-        if (shown) {
-            start = NowMs();
-            UpdateWindow(list);
-            p.paint.push_back(NowMs() - start);
-            p.paintTexts += TakeCellTextRequests();
+// Idle processes, listed by the snapshot when this returns.
+void StartIdleChildren(const std::string &folder, int count) {
+    std::vector<DWORD> ids;
+    for (int i = 0; i < count; ++i) {
+        PROCESS_INFORMATION child = StartChildProcess("\"" + folder + "idle_child.exe\"");
+        if (!child.hProcess) {
+            fprintf(stderr, "cannot start idle_child.exe: error %lu\n", GetLastError());
+            break;
         }
-        PumpMessages();
-        TakeCellTextRequests();
+        CloseHandle(child.hProcess);
+        ids.push_back(child.dwProcessId);
     }
-    p.processes = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
-    for (int i = 0; i < runs; ++i) {
-        double start = NowMs();
-        RebuildListOnly(list);
-        p.rebuild.push_back(NowMs() - start);
-        PumpMessages();
-        TakeCellTextRequests();
-        start = NowMs();
-        AutosizeNameColumnsOnly(list);
-        p.autosize.push_back(NowMs() - start);
-        p.autosizeTexts += TakeCellTextRequests();
-        PumpMessages();
-        start = NowMs();
-        ToggleRedrawOnly(list);
-        p.toggle.push_back(NowMs() - start);
-        PumpMessages();
-        TakeCellTextRequests();
+    size_t seen = 0;
+    for (DWORD start = GetTickCount(); seen < ids.size() && GetTickCount() - start < 60000;) {
+        Sleep(100);
+        seen = 0;
+        WalkSnapshot([&](DWORD id) { seen += std::count(ids.begin(), ids.end(), id); });
+    }
+}
+#endif
+
+// One run of every step; on a shown list the refresh's paint is timed apart.
+// The bare calls and the refresh alternate, so that both see the same
+// population and the same background load.
+void RunOnce(HWND list, bool shown, Phase &p) {
+#ifndef FERROWIN_STAND_IN
+    TimeBareCalls(p);
+#endif
+    TimeOnly(p.refresh, [&] { RefreshProcessTable(list, &ProcessListState); });
+    if (shown) {
+        TimeOnly(p.paint, [&] { UpdateWindow(list); });
+    }
+    PumpMessages();
+#ifdef FERROWIN_STAND_IN
+    // The stand-in logs every open: emptied so its growth stays out of the timings.
+    Fake.openedIds.clear();
+    Fake.openAccess.clear();
+#endif
+    Time(p.rebuild, [&] { RebuildListOnly(list); });
+    Time(p.autosize, [&] {
+        // The two autosizes that end a refresh, with redraw off as there.
+        SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+        SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+        SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+        SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    });
+    // The fixed cost the two above each include once.
+    Time(p.toggle, [&] {
+        SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+        SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    });
+}
+
+Phase Measure(HWND list, int warmUps, int runs, bool shown) {
+    Phase p;
+    for (int i = -warmUps; i < runs; ++i) {
+        if (i == 0) {
+            p = Phase();
+        }
+        RunOnce(list, shown, p);
     }
     return p;
 }
 
-void PrintPhase(const Phase &p, int runs, bool shown) {
-    const char *where = shown ? "shown" : "hidden";
-    char what[64];
-    snprintf(what, sizeof what, "bare platform calls (%s run)", where);
-    PrintTableRow(what, p.processes, runs, Median(p.bare), -1);
-    PrintTableRow("  of which the snapshot walk", p.processes, runs, Median(p.walk), -1);
-    PrintTableRow("  of which open+2 queries+close", p.processes, runs, Median(p.perProcess), -1);
-    snprintf(what, sizeof what, "RefreshProcessTable, list %s", where);
-    PrintTableRow(what, p.processes, runs, Median(p.refresh), (double)p.refreshTexts / runs);
-    if (shown) {
-        PrintTableRow("  paint after it (UpdateWindow)", p.processes, runs, Median(p.paint),
-                      (double)p.paintTexts / runs);
+// One measurement: median time over the runs, per process, and the cell
+// texts asked for per run (not counted for the bare calls).
+void PrintRow(const std::string &what, int processes, const Timing &t, bool texts = true) {
+    int runs = (int)t.ms.size();
+    double ms = Median(t.ms);
+    char count[32] = "-";
+    if (texts) {
+        snprintf(count, sizeof count, "%.0f", (double)t.texts / runs);
     }
-    PrintTableRow("  list rebuild alone (no process calls)", p.processes, runs, Median(p.rebuild),
-                  0);
-    PrintTableRow("  autosize of columns 0 and 1 alone", p.processes, runs, Median(p.autosize),
-                  (double)p.autosizeTexts / runs);
-    PrintTableRow("  redraw off and on alone", p.processes, runs, Median(p.toggle), 0);
+    printf("%-44s %6d %5d %10.3f %9.2f %10s\n", what.c_str(), processes, runs, ms,
+           processes ? ms * 1000.0 / processes : 0.0, count);
+    fflush(stdout);
 }
 
-// The stand-in benchmark is a program of its own (it links other process
-// operations); its rows join this table.
-void RunScaledBench(void) {
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, NULL, TRUE};
-    HANDLE readEnd, writeEnd;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
-        return;
+void PrintPhase(const Phase &p, HWND list, bool shown) {
+    std::string where = shown ? "shown" : "hidden";
+    int n = RowCount(list);
+#ifdef FERROWIN_STAND_IN
+    PrintRow("stand-in refresh, list " + where, n, p.refresh);
+#else
+    PrintRow("bare platform calls (" + where + " run)", n, p.bare, false);
+    PrintRow("  of which the snapshot walk", n, p.walk, false);
+    PrintRow("  of which open+2 queries+close", n, p.perProcess, false);
+    PrintRow("RefreshProcessTable, list " + where, n, p.refresh);
+#endif
+    if (shown) {
+        PrintRow("  paint after it (UpdateWindow)", n, p.paint);
     }
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    std::string command = "\"" + ProgramFolder() + "refresh_bench_scaled.exe\" --no-header";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION child;
-    BOOL started =
-        CreateProcessA(NULL, &command[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &child);
-    CloseHandle(writeEnd);
-    if (!started) {
-        fprintf(stderr, "cannot start the stand-in benchmark: error %lu\n", GetLastError());
-        CloseHandle(readEnd);
-        return;
-    }
-    char buffer[4096];
-    DWORD got;
-    while (ReadFile(readEnd, buffer, sizeof buffer, &got, NULL) && got) {
-        fwrite(buffer, 1, got, stdout);
-        fflush(stdout);
-    }
-    CloseHandle(readEnd);
-    WaitForSingleObject(child.hProcess, INFINITE);
-    CloseHandle(child.hProcess);
-    CloseHandle(child.hThread);
+    PrintRow("  list rebuild alone (no process calls)", n, p.rebuild);
+    PrintRow("  autosize of columns 0 and 1 alone", n, p.autosize);
+    PrintRow("  redraw off and on alone", n, p.toggle);
 }
 
 } // namespace
 
 // refresh_bench [runs] [idle children] [--no-scaled]
+// refresh_bench_scaled [runs] [--no-header]
 int main(int argc, char **argv) {
-    int runs = argc > 1 ? atoi(argv[1]) : DEFAULT_RUNS;
-    int childCount = argc > 2 ? atoi(argv[2]) : DEFAULT_CHILDREN;
-    bool scaled = !(argc > 3 && strcmp(argv[3], "--no-scaled") == 0);
-
-    std::vector<PROCESS_INFORMATION> children = StartIdleChildren(childCount);
+    int runs = argc > 1 && atoi(argv[1]) > 0 ? atoi(argv[1]) : 200;
+    std::string folder = QuotedProgramPath();
+    folder = folder.substr(1, folder.find_last_of("\\/"));
+#ifdef FERROWIN_STAND_IN
+    // Fewer runs at the top, where one run is long.
+    const int sizes[][2] = {{50, runs}, {500, runs}, {5000, runs / 4 > 0 ? runs / 4 : 1}};
+    const int warmUps = 3;
+    ResetFake();
+#else
+    const int sizes[][2] = {{0, runs}};
+    const int warmUps = 10;
+    StartIdleChildren(folder, argc > 2 ? atoi(argv[2]) : 30);
     ProcessMemoryInfoEntry = GetProcessMemoryInfo;
-    TableHeap = GetProcessHeap();
-    HWND dialog = CreateBenchDialog();
-    TableHeap = GetProcessHeap();
-
-    PrintTableHeader();
-    Phase hidden = Measure(dialog, runs, false);
-    PrintPhase(hidden, runs, false);
-    ShowBenchDialog(dialog);
-    Phase shown = Measure(dialog, runs, true);
-    PrintPhase(shown, runs, true);
-    DestroyWindow(dialog);
-    EndChildren(children);
-
-    if (scaled) {
-        RunScaledBench();
+#endif
+    HWND dialog = CreateMainDialog();
+    if (!dialog) {
+        fprintf(stderr, "cannot create the dialog: error %lu\n", GetLastError());
+        return 1;
     }
-
+    TableHeap = GetProcessHeap();
+    if (strcmp(argv[argc - 1], "--no-header") != 0) {
+        printf("%-44s %6s %5s %10s %9s %10s\n", "measurement", "procs", "runs", "median ms",
+               "us/proc", "texts/run");
+    }
+    std::vector<Phase> phases;
+    for (bool shown : {false, true}) {
+        if (shown) {
+            ShowWindow(dialog, SW_SHOW);
+            UpdateWindow(dialog);
+            PumpMessages();
+        }
+        for (const auto &size : sizes) {
+#ifdef FERROWIN_STAND_IN
+            ResetFake();
+            AddFakeProcesses(size[0]);
+#endif
+            phases.push_back(Measure(ProcessList, warmUps, size[1], shown));
+            PrintPhase(phases.back(), ProcessList, shown);
+        }
+    }
+    DestroyWindow(dialog);
+#ifndef FERROWIN_STAND_IN
+    TerminateJobObject(ChildJob(), 0);
+    // The stand-in benchmark links other process operations: its rows join
+    // this table from a program of its own.
+    if (!(argc > 3 && strcmp(argv[3], "--no-scaled") == 0)) {
+        std::string exe = folder + "refresh_bench_scaled.exe";
+        fflush(stdout);
+        _spawnl(_P_WAIT, exe.c_str(), ("\"" + exe + "\"").c_str(), "--no-header", NULL);
+    }
     printf("ratio refresh / bare calls, list hidden: %.2f\n",
-           Median(hidden.refresh) / Median(hidden.bare));
+           Median(phases[0].refresh.ms) / Median(phases[0].bare.ms));
     printf("ratio refresh / bare calls, list shown:  %.2f\n",
-           Median(shown.refresh) / Median(shown.bare));
+           Median(phases[1].refresh.ms) / Median(phases[1].bare.ms));
+#endif
     return 0;
 }

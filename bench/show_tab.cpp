@@ -5,50 +5,41 @@
 #include <tlhelp32.h>
 
 #include <cstdlib>
-#include <vector>
 
 namespace {
 
-std::vector<DWORD> ProcessesNamed(const char *name) {
-    std::vector<DWORD> ids;
+const char *imageName;
+HWND tabs;
+
+bool IsProcessNamed(DWORD id, const char *name) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more;
+    bool named = false;
+    for (BOOL more = Process32First(snapshot, &entry); more && !named;
          more = Process32Next(snapshot, &entry)) {
-        if (lstrcmpiA(entry.szExeFile, name) == 0) {
-            ids.push_back(entry.th32ProcessID);
-        }
+        named = entry.th32ProcessID == id && lstrcmpiA(entry.szExeFile, name) == 0;
     }
     CloseHandle(snapshot);
-    return ids;
+    return named;
 }
 
-struct Search {
-    std::vector<DWORD> ids;
-    HWND tabs;
-};
-
-BOOL CALLBACK FindTabs(HWND child, LPARAM lParam) {
+BOOL CALLBACK FindTabs(HWND child, LPARAM) {
     char name[64];
     GetClassNameA(child, name, sizeof name);
     if (lstrcmpiA(name, WC_TABCONTROLA) == 0) {
-        ((Search *)lParam)->tabs = child;
-        return FALSE;
+        tabs = child;
     }
-    return TRUE;
+    return !tabs;
 }
 
-BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM lParam) {
-    Search *search = (Search *)lParam;
+BOOL CALLBACK FindWindowOfProcess(HWND hwnd, LPARAM) {
     DWORD id;
     GetWindowThreadProcessId(hwnd, &id);
-    for (DWORD wanted : search->ids) {
-        if (id == wanted && IsWindowVisible(hwnd)) {
-            EnumChildWindows(hwnd, FindTabs, lParam);
-        }
+    if (IsWindowVisible(hwnd) && IsProcessNamed(id, imageName)) {
+        EnumChildWindows(hwnd, FindTabs, 0);
     }
-    return search->tabs == NULL;
+    return !tabs;
 }
 
 } // namespace
@@ -57,12 +48,13 @@ int main(int argc, char **argv) {
     if (argc != 3) {
         return 2;
     }
-    Search search = {ProcessesNamed(argv[1]), NULL};
-    EnumWindows(FindWindowOfProcess, (LPARAM)&search);
-    if (!search.tabs) {
+    imageName = argv[1];
+    EnumWindows(FindWindowOfProcess, 0);
+    int page = atoi(argv[2]);
+    if (!tabs) {
         return 1;
     }
     // Unlike TCM_SETCURSEL, this tells the parent, which then shows the page.
-    SendMessageA(search.tabs, TCM_SETCURFOCUS, atoi(argv[2]), 0);
-    return SendMessageA(search.tabs, TCM_GETCURSEL, 0, 0) == atoi(argv[2]) ? 0 : 1;
+    SendMessageA(tabs, TCM_SETCURFOCUS, page, 0);
+    return SendMessageA(tabs, TCM_GETCURSEL, 0, 0) == page ? 0 : 1;
 }

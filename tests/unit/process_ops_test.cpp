@@ -22,7 +22,7 @@ TEST(ProcessOps, RefreshListsThisProcessWithItsOwnFigures) {
     }
     ASSERT_NE(-1, self) << "this process is missing from the list";
     EXPECT_STREQ("process_ops_tests.exe", Table.Records[self].ImageName);
-    EXPECT_NE(NOT_AVAILABLE, Table.Records[self].WorkingSetSize);
+    EXPECT_NE(0xFFFFFFFFu, Table.Records[self].WorkingSetSize);
     EXPECT_GT(Table.Records[self].WorkingSetSize, 0u);
     EXPECT_GE(Table.Records[self].MaxWorkingSetSize, Table.Records[self].MinWorkingSetSize);
     DestroyTestList(list);

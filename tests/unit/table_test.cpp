@@ -1,5 +1,6 @@
 // The process table and its refresh, against the scripted process operations
 // and a real (hidden) list view.
+#include "box_watcher.h"
 #include "fake_process_ops.h"
 #include "test_window.h"
 
@@ -233,7 +234,7 @@ TEST_F(TableTest, EachFailureShowsItsOwnFigures) {
         EXPECT_EQ(expected[i].current, CellText(list, i, 3));
         EXPECT_EQ(expected[i].max, CellText(list, i, 4));
     }
-    EXPECT_EQ(NOT_AVAILABLE, Record(1).WorkingSetSize);
+    EXPECT_EQ(0xFFFFFFFFu, Record(1).WorkingSetSize);
     EXPECT_EQ(0, OpenFakeHandles());
 }
 
@@ -497,39 +498,17 @@ LRESULT CALLBACK RefusingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-// A shown message box of this process (never another test's), or NULL.
-BOOL CALLBACK FindOwnBox(HWND window, LPARAM found) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char className[16] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-        lstrcmpA(className, "#32770") == 0) {
-        *(HWND *)found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // Presses OK on the "Failed inserting item" box; any other box ends the
 // process with 77, and a tick that opens another box with 78, so the exit
 // code tells.
-DWORD WINAPI ConfirmInsertFailure(void *refusing) {
-    for (;;) {
-        Sleep(20);
-        HWND box = NULL;
-        EnumWindows(FindOwnBox, (LPARAM)&box);
-        char text[256] = "";
-        if (!box || !GetDlgItemTextA(box, 0xFFFF, text, sizeof text)) {
-            continue; // not shown yet, or its text not yet set
-        }
-        if (lstrcmpA(text, "Failed inserting item") != 0) {
-            ExitProcess(77);
-        }
-        if (!SendMessageTimeoutA((HWND)refusing, WM_TIMER, 0, 0, SMTO_NORMAL, 2000, NULL)) {
-            ExitProcess(78);
-        }
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
+HWND refusingList;
+
+void ConfirmInsertFailure(int, const SeenBox &box) {
+    if (box.text != "Failed inserting item") {
+        ExitProcess(77);
+    }
+    if (!SendMessageTimeoutA(refusingList, WM_TIMER, 0, 0, SMTO_NORMAL, 2000, NULL)) {
+        ExitProcess(78);
     }
 }
 
@@ -541,7 +520,8 @@ void RefreshIntoRefusingList() {
     RegisterClassA(&wc);
     HWND refusing = CreateWindowA("RefusingList", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
                                   GetModuleHandleA(NULL), NULL);
-    CreateThread(NULL, 0, ConfirmInsertFailure, refusing, 0, NULL);
+    refusingList = refusing;
+    BoxWatcher watcher(NULL, ConfirmInsertFailure);
     RefreshProcessTable(refusing, &refusingState);
 }
 

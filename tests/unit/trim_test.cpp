@@ -12,6 +12,9 @@
 
 namespace {
 
+const std::string OPEN_FAILED = "Opening process failed because of the following error: ";
+const std::string TRIM_FAILED = "Trimming working set failed because of the following error: ";
+
 std::string SystemText(DWORD error) {
     char text[512] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error, 0, text,
@@ -30,22 +33,18 @@ TEST(TrimTexts, ReportFitsANinetyEightCharacterName) {
 }
 
 TEST(TrimTexts, ErrorTextIsThePrefixThenTheSystemTextWithinByte255) {
-    EXPECT_EQ(55, lstrlenA(OPEN_FAILED_PREFIX));
-    EXPECT_EQ(60, lstrlenA(TRIM_FAILED_PREFIX));
-
     std::string invalid = SystemText(ERROR_INVALID_PARAMETER);
     ASSERT_FALSE(invalid.empty());
     struct {
-        const char *prefix;
+        std::string prefix;
         DWORD error;
-    } cases[] = {{OPEN_FAILED_PREFIX, ERROR_INVALID_PARAMETER},
-                 {TRIM_FAILED_PREFIX, ERROR_ACCESS_DENIED}};
+    } cases[] = {{OPEN_FAILED, ERROR_INVALID_PARAMETER}, {TRIM_FAILED, ERROR_ACCESS_DENIED}};
     for (auto c : cases) {
         SCOPED_TRACE(c.prefix);
         char text[512];
         FillMemory(text, sizeof text, '#');
-        ComposeSystemErrorText(text, c.prefix, c.error);
-        EXPECT_EQ(std::string(c.prefix) + SystemText(c.error), std::string(text));
+        ComposeSystemErrorText(text, c.prefix.c_str(), c.error);
+        EXPECT_EQ(c.prefix + SystemText(c.error), std::string(text));
         EXPECT_EQ(std::string(256, '#'), std::string(text + 256, 256));
     }
 
@@ -74,8 +73,8 @@ TEST(TrimTexts, SystemTextWithAnInsertIsShownAsItStands) {
         GTEST_SKIP() << "this system has no error text with an insert";
     }
     char text[MESSAGE_TEXT_BYTES] = "";
-    ComposeSystemErrorText(text, OPEN_FAILED_PREFIX, withInsert);
-    EXPECT_EQ(OPEN_FAILED_PREFIX + SystemText(withInsert), std::string(text)) << withInsert;
+    ComposeSystemErrorText(text, OPEN_FAILED.c_str(), withInsert);
+    EXPECT_EQ(OPEN_FAILED + SystemText(withInsert), std::string(text)) << withInsert;
     EXPECT_NE(std::string::npos, std::string(text).find("%1"));
 }
 
@@ -128,7 +127,7 @@ class TrimTest : public ::testing::Test {
     // the trim sends shows up as a snapshot.
     void ClickWithHoldOver(int row) {
         SelectedRow = row;
-        LastRefreshTick = GetTickCount() - SELECTION_HOLD_MS;
+        LastRefreshTick = GetTickCount() - 3000;
     }
     HWND dialog;
 };
@@ -205,13 +204,13 @@ TEST_F(TrimTest, EachFailureShowsWhatTheUserShouldSee) {
          ERROR_INVALID_PARAMETER,
          0,
          FALSE,
-         {OPEN_FAILED_PREFIX + SystemText(ERROR_INVALID_PARAMETER)},
+         {OPEN_FAILED + SystemText(ERROR_INVALID_PARAMETER)},
          0},
         {"trim refused",
          0,
          ERROR_ACCESS_DENIED,
          FALSE,
-         {TRIM_FAILED_PREFIX + SystemText(ERROR_ACCESS_DENIED),
+         {TRIM_FAILED + SystemText(ERROR_ACCESS_DENIED),
           "Working set size of process proc6.exe was trimmed to 7 pages\n"},
          1},
         {"size query fails", 0, 0, TRUE, {}, 1},
@@ -219,7 +218,7 @@ TEST_F(TrimTest, EachFailureShowsWhatTheUserShouldSee) {
          0,
          ERROR_ACCESS_DENIED,
          TRUE,
-         {TRIM_FAILED_PREFIX + SystemText(ERROR_ACCESS_DENIED)},
+         {TRIM_FAILED + SystemText(ERROR_ACCESS_DENIED)},
          1},
     };
     for (auto &c : cases) {
@@ -252,7 +251,7 @@ TEST_F(TrimTest, ReportUsesTheClickedProcessEvenIfTheTableChangesUnderTheBox) {
     Fake.processes[5].trimError = ERROR_ACCESS_DENIED;
     ClickWithHoldOver(5);
     HWND target = dialog;
-    BoxWatcher watcher(dialog, [target](int box) {
+    BoxWatcher watcher(dialog, [target](int box, const SeenBox &) {
         if (box == 0) {
             Fake.processes.erase(Fake.processes.begin(), Fake.processes.begin() + 5);
             SendMessageA(target, WM_TIMER, ID_REFRESH_TIMER, 0);

@@ -11,6 +11,29 @@
 
 namespace {
 
+// The About box's four lines, as the user reads them.
+const std::wstring ABOUT_LINES =
+    L"Ferrowin v1.0\n"
+    L"Ferrowin project, 2026\n"
+    L"\u041f\u0440\u043e\u0433\u0440\u0430\u043c\u043c\u0430 "
+    L"\u0434\u0435\u043c\u043e\u043d\u0441\u0442\u0440\u0438\u0440\u0443\u0435\u0442 "
+    L"\u0443\u0441\u0435\u0447\u0435\u043d\u0438\u0435 "
+    L"\u0440\u0430\u0431\u043e\u0447\u0438\u0445 "
+    L"\u043d\u0430\u0431\u043e\u0440\u043e\u0432 \u0438\u0437 "
+    L"\u043f\u043e\u043b\u044c\u0437\u043e\u0432\u0430\u0442\u0435\u043b\u044c"
+    L"\u0441\u043a\u043e\u0433\u043e \u0440\u0435\u0436\u0438\u043c\u0430. \n"
+    L"\u041f\u0440\u0438\u043b\u043e\u0436\u0435\u043d\u0438\u0435 \u043a "
+    L"\u0441\u0442\u0430\u0442\u044c\u0435 \u043e\u0431 "
+    L"\u0443\u043f\u0440\u0430\u0432\u043b\u0435\u043d\u0438\u0438 "
+    L"\u043f\u0430\u043c\u044f\u0442\u044c\u044e.";
+
+// The program's 8-bit texts are windows-1251; empty when a byte is not.
+std::wstring Decode1251(const std::string &text) {
+    wchar_t wide[512] = L"";
+    MultiByteToWideChar(1251, MB_ERR_INVALID_CHARS, text.c_str(), -1, wide, 512);
+    return wide;
+}
+
 TEST(RefreshPolicy, HoldsAClickedRowForTheRestOfThreeSecondsSinceTheLastRefresh) {
     struct {
         const char *why;
@@ -111,6 +134,8 @@ TEST_F(MainDialogTest, InitialisationSetsUpColumnsAndRefreshesAtOnce) {
     EXPECT_EQ(1, Fake.snapshots) << "the first refresh runs before the dialog shows";
     EXPECT_EQ(25, (int)SendMessageA(ProcessList, LVM_GETITEMCOUNT, 0, 0));
 
+    const char *titles[] = {"PID", "ImageName", "MinWorkingSetSize", "WorkingSetSize",
+                            "MaxWorkingSetSize"};
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
         char title[64] = "";
@@ -119,10 +144,10 @@ TEST_F(MainDialogTest, InitialisationSetsUpColumnsAndRefreshesAtOnce) {
         column.pszText = title;
         column.cchTextMax = sizeof title;
         ASSERT_TRUE(SendMessageA(ProcessList, LVM_GETCOLUMNA, i, (LPARAM)&column));
-        EXPECT_STREQ(ColumnTable.Title[i], title);
+        EXPECT_STREQ(titles[i], title);
         EXPECT_EQ(i < 2 ? LVCFMT_LEFT : LVCFMT_RIGHT, column.fmt & LVCFMT_JUSTIFYMASK);
         if (i == 4) {
-            EXPECT_EQ(INITIAL_COLUMN_WIDTH, column.cx) << "MaxWorkingSetSize keeps its width";
+            EXPECT_EQ(100, column.cx) << "MaxWorkingSetSize keeps its width";
         }
     }
     DWORD extended = (DWORD)SendMessageA(ProcessList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
@@ -142,7 +167,7 @@ TEST_F(MainDialogTest, ClickHoldsTheListUntilThreeSecondsAfterTheLastRefresh) {
 
     Click(7);
     EXPECT_EQ(7, SelectedRow) << "another row changes the row";
-    LastRefreshTick = GetTickCount() - SELECTION_HOLD_MS;
+    LastRefreshTick = GetTickCount() - 3000;
     Tick();
     EXPECT_EQ(3, Fake.snapshots) << "the hold ends 3000 ms after the last refresh";
     EXPECT_EQ(NO_ROW, SelectedRow);
@@ -185,27 +210,12 @@ TEST_F(MainDialogTest, AboutEntryEndsTheSystemMenuAndShowsTheAboutBox) {
     SendMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUT, 0);
     ASSERT_EQ(1u, watcher.Boxes().size());
     EXPECT_EQ("Ferrowin", watcher.Boxes()[0].caption);
-    EXPECT_EQ(AboutText, watcher.Boxes()[0].text);
+    EXPECT_EQ(ABOUT_LINES, Decode1251(watcher.Boxes()[0].text));
 }
 
 // Decoded as windows-1251, the About text reads as its four lines.
 TEST(AboutText, IsFourLinesWithTheRussianOnesInWindows1251) {
-    wchar_t wide[512] = L"";
-    ASSERT_GT(MultiByteToWideChar(1251, MB_ERR_INVALID_CHARS, AboutText, -1, wide, 512), 0);
-    EXPECT_STREQ(L"Ferrowin v1.0\n"
-                 L"Ferrowin project, 2026\n"
-                 L"\u041f\u0440\u043e\u0433\u0440\u0430\u043c\u043c\u0430 "
-                 L"\u0434\u0435\u043c\u043e\u043d\u0441\u0442\u0440\u0438\u0440\u0443\u0435\u0442 "
-                 L"\u0443\u0441\u0435\u0447\u0435\u043d\u0438\u0435 "
-                 L"\u0440\u0430\u0431\u043e\u0447\u0438\u0445 "
-                 L"\u043d\u0430\u0431\u043e\u0440\u043e\u0432 \u0438\u0437 "
-                 L"\u043f\u043e\u043b\u044c\u0437\u043e\u0432\u0430\u0442\u0435\u043b\u044c"
-                 L"\u0441\u043a\u043e\u0433\u043e \u0440\u0435\u0436\u0438\u043c\u0430. \n"
-                 L"\u041f\u0440\u0438\u043b\u043e\u0436\u0435\u043d\u0438\u0435 \u043a "
-                 L"\u0441\u0442\u0430\u0442\u044c\u0435 \u043e\u0431 "
-                 L"\u0443\u043f\u0440\u0430\u0432\u043b\u0435\u043d\u0438\u0438 "
-                 L"\u043f\u0430\u043c\u044f\u0442\u044c\u044e.",
-                 wide);
+    EXPECT_EQ(ABOUT_LINES, Decode1251(AboutText));
 }
 
 } // namespace

@@ -24,7 +24,7 @@ BOOL CALLBACK FindBox(HWND window, LPARAM lParam) {
 
 } // namespace
 
-BoxWatcher::BoxWatcher(HWND dialog, std::function<void(int)> beforeOk)
+BoxWatcher::BoxWatcher(HWND dialog, std::function<void(int, const SeenBox &)> beforeOk)
     : dialog_(dialog), beforeOk_(beforeOk), thread_(&BoxWatcher::Watch, this) {}
 
 BoxWatcher::~BoxWatcher() {
@@ -47,11 +47,14 @@ void BoxWatcher::Watch() {
         }
         SeenBox seen;
         char text[512] = "";
+        // A box can show before its text is set; an empty text is taken as
+        // it stands after a while.
+        for (int i = 0; i < 40 && !GetDlgItemTextA(search.box, 0xFFFF, text, sizeof text); ++i) {
+            Sleep(5);
+        }
+        seen.text = text;
         GetWindowTextA(search.box, text, sizeof text);
         seen.caption = text;
-        text[0] = 0;
-        GetDlgItemTextA(search.box, 0xFFFF, text, sizeof text);
-        seen.text = text;
         int index;
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -59,7 +62,7 @@ void BoxWatcher::Watch() {
             index = (int)boxes_.size() - 1;
         }
         if (beforeOk_) {
-            beforeOk_(index);
+            beforeOk_(index, seen);
         }
         PostMessageA(search.box, WM_COMMAND, IDOK, 0);
         for (int i = 0; i < 400 && IsWindow(search.box); ++i) {

@@ -1,5 +1,5 @@
-// A hidden report list like the dialog's, for tests that refresh into a real
-// list view.
+// The program's windows for tests and benchmarks: a hidden report list like
+// the dialog's, and the dialog itself.
 #pragma once
 
 #include "table/refresh.h"
@@ -7,8 +7,8 @@
 
 #include <string>
 
-// A hidden top-level window holding a five-column report list. The parent
-// answers cell texts from the process table.
+// A hidden top-level window holding the program's five-column report list.
+// The parent answers cell texts through the program's FillCellText.
 HWND CreateTestList(void);
 void DestroyTestList(HWND list);
 
@@ -28,5 +28,5 @@ struct DeleteAllSighting {
 };
 extern DeleteAllSighting LastDeleteAll;
 
-// How many cell texts the list has asked for.
+// How many cell texts the test list or the dialog has been asked for.
 extern int CellTextRequests;

@@ -20,15 +20,17 @@ struct SeenBox {
 class BoxWatcher {
   public:
     // `beforeOk` runs on the watcher thread for each box, before OK is
-    // pressed, with the box's index; the main thread is then inside the box.
-    explicit BoxWatcher(HWND dialog, std::function<void(int)> beforeOk = nullptr);
+    // pressed, with the box's index and texts; the main thread is then inside
+    // the box. `dialog` is never taken for a box.
+    explicit BoxWatcher(HWND dialog = NULL,
+                        std::function<void(int, const SeenBox &)> beforeOk = nullptr);
     ~BoxWatcher();
     std::vector<SeenBox> Boxes();
 
   private:
     void Watch();
     HWND dialog_;
-    std::function<void(int)> beforeOk_;
+    std::function<void(int, const SeenBox &)> beforeOk_;
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     std::vector<SeenBox> boxes_;

@@ -1,0 +1,19 @@
+# Sourced by the benchmark scripts with $targets set: installs what is
+# missing, builds those targets, makes the prefix and prints the machine.
+# $bench_build is the build measured: the x86-64 one where Wine runs 64-bit
+# programs only.
+set -eu
+cd "$(dirname "$0")/.."
+FERROWIN_BUILD=$(sh scripts/build.sh $targets)
+. scripts/wine-env.sh
+bench_build=$FERROWIN_BUILD
+if [ "$FERROWIN_WINE_MODE" = 64 ]; then
+    bench_build=$FERROWIN_BUILD/x86_64
+    cmake --build "$FERROWIN_BUILD" --target x86_64 >/dev/null
+    # shellcheck disable=SC2046 # one word per option
+    cmake --build "$bench_build" $(printf -- '--target %s ' $targets) -- --no-print-directory >/dev/null
+fi
+export FERROWIN_WINE bench_build
+sh scripts/wineprefix.sh
+echo "machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')," \
+    "load average $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -1,0 +1,122 @@
+// The end-to-end driver's hands and eyes: starts the program and idle
+// children, finds windows of other processes, reads and closes message boxes,
+// and reads and works the program's list from outside its process.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+enum {
+    PAGE_SHIFT = 12,
+    STATIC_TEXT_ID = 0xFFFF, // id -1 as a dialog item: the static texts
+    COLUMN_COUNT = 5,
+    REFRESH_PERIOD_MS = 1000,
+    SELECTION_HOLD_MS = 3000,
+    POLL_MS = 10,
+    START_TIMEOUT_MS = 20000, // a first start in a fresh prefix is slow
+    BOX_TIMEOUT_MS = 5000,
+    EXIT_TIMEOUT_MS = 5000,
+    REFRESH_TIMEOUT_MS = SELECTION_HOLD_MS + 2 * REFRESH_PERIOD_MS, // even through a hold
+};
+
+std::string Format(const char *format, ...);
+DWORD Since(DWORD tick);
+
+// Ends the process if it still runs, and closes the driver's handle to it.
+void EndProcess(HANDLE process);
+
+// An idle process of the driver's own ("e2e_driver child <driver id>"): it
+// touches some memory, then waits until it is ended, or until the driver is
+// gone at the latest.
+int RunChild(DWORD driverId);
+
+struct Child {
+    DWORD id;
+    HANDLE process;
+};
+
+Child StartChild(void);
+void EndChild(Child *child);
+// The child's working set in pages, as the driver itself reads it.
+long OwnWorkingSetPages(const Child &child);
+
+std::string ClassOf(HWND window);
+std::string TextOf(HWND window);
+std::vector<HWND> TopWindowsOf(DWORD processId);
+// A visible dialog-class window of the process other than `except`: the main
+// dialog when `except` is NULL and the caption fits, otherwise a message box.
+HWND FindDialogWindow(DWORD processId, HWND except, const char *caption);
+HWND WaitForBox(DWORD processId, HWND dialog, DWORD ms);
+
+struct Box {
+    std::string caption;
+    std::string text;
+};
+
+// Reads the box, then closes it as its OK button would.
+Box ReadAndCloseBox(HWND window);
+
+// The caption the platform gives an error box that names none, read from a
+// box of the driver's own.
+std::string DefaultErrorCaption(void);
+
+// The program under test and its list. List-view messages carry no marshalled
+// pointers: their structures and texts live in a block allocated in the
+// program's own address space.
+struct Program {
+    PROCESS_INFORMATION info;
+    HWND dialog;
+    HWND list;
+    char *remote;
+};
+
+// False when it did not start (no process handle), showed no dialog
+// captioned "Ferrowin" (no dialog), or its list cannot be reached.
+bool StartProgram(const std::string &path, Program *program);
+bool WaitForExit(const Program &program, DWORD *exitCode);
+
+// The list's answer to a message without pointers; -1 when none came.
+LRESULT AskList(const Program &program, UINT message, WPARAM wParam = 0);
+bool ReadColumn(const Program &program, int column, std::string *title, int *format);
+std::string CellText(const Program &program, int row, int column);
+
+struct Row {
+    std::string cell[COLUMN_COUNT];
+};
+
+std::vector<Row> ReadRows(const Program &program, int columns = COLUMN_COUNT);
+// The rows of one rebuild: read again when a rebuild came in between.
+std::vector<Row> ReadSteadyRows(const Program &program, int columns = COLUMN_COUNT);
+int FindRow(const std::vector<Row> &rows, DWORD processId);
+std::string RowIds(const std::vector<Row> &rows);
+
+// Every rebuild inserts fresh rows with item data 0, so a mark in row 0's item
+// data survives exactly until the next rebuild.
+bool MarkRowZero(const Program &program);
+bool RowZeroMarked(const Program &program);
+
+// Waits until the program has handled what the driver posted to it so far;
+// false when the list was rebuilt since row 0 was marked, or no answer came.
+bool HandledBeforeRebuild(const Program &program);
+
+// Polls until row 0 loses its mark or `limit` ms from `since` have passed,
+// and returns the ms from `since`. `gap` is how long before that the mark
+// was last seen: how late a rebuild may have been noticed.
+DWORD WaitForRebuild(const Program &program, DWORD since, DWORD limit, DWORD *gap);
+
+// Waits for the next rebuild, which also ends any hold a click left; `tick`
+// is taken just after it, and `gap` (when asked for) is as above. False when
+// none comes.
+bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap = NULL);
+// Polls until the process has a row (or none); the time it took, or -1.
+long WaitForRow(const Program &program, DWORD processId, bool present, DWORD ms);
+
+bool PostClick(const Program &program, POINT at);
+// The middle of the row's visible part, or of the space `down` rows' height
+// below it, in the list's client coordinates; false when not in view.
+bool RowCentre(const Program &program, int row, int down, POINT *centre);
+// Scrolls the row into view first: other processes may have pushed it down.
+bool ClickRow(const Program &program, int row);
+bool ClickRowOf(const Program &program, DWORD processId);

@@ -1,0 +1,99 @@
+// The program's windows for tests and benchmarks.
+#include "test_window.h"
+
+#include <commctrl.h>
+
+#include "res/ids.h"
+#include "ui/ui.h"
+
+DeleteAllSighting LastDeleteAll;
+int CellTextRequests;
+
+namespace {
+
+WNDPROC dialogProc;
+
+void InitListControls(void) {
+    INITCOMMONCONTROLSEX controls = {};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_LISTVIEW_CLASSES;
+    InitCommonControlsEx(&controls);
+}
+
+bool IsCellTextRequest(UINT message, LPARAM lParam) {
+    return message == WM_NOTIFY && ((NMHDR *)lParam)->code == LVN_GETDISPINFOA;
+}
+
+LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (IsCellTextRequest(message, lParam)) {
+        ++CellTextRequests;
+        FillCellText((NMLVDISPINFOA *)lParam);
+        return 0;
+    }
+    if (message == WM_NOTIFY && ((NMHDR *)lParam)->code == LVN_DELETEALLITEMS) {
+        ++LastDeleteAll.count;
+        LastDeleteAll.records = Table.Records;
+        LastDeleteAll.blockValid = Table.Records && HeapValidate(TableHeap, 0, Table.Records);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// Counts the texts the list asks the dialog for; MainDlgProc still answers.
+LRESULT CALLBACK CountingDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CellTextRequests += IsCellTextRequest(message, lParam);
+    return CallWindowProcA(dialogProc, hwnd, message, wParam, lParam);
+}
+
+} // namespace
+
+HWND CreateTestList(void) {
+    static bool registered;
+    if (!registered) {
+        InitListControls();
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = ParentProc;
+        wc.hInstance = GetModuleHandleA(NULL);
+        wc.lpszClassName = "FerrowinTestParent";
+        RegisterClassA(&wc);
+        registered = true;
+    }
+    HWND parent = CreateWindowA("FerrowinTestParent", "test", WS_POPUP, 0, 0, 600, 400, NULL, NULL,
+                                GetModuleHandleA(NULL), NULL);
+    HWND list = CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 580, 300,
+                              parent, (HMENU)1000, GetModuleHandleA(NULL), NULL);
+    InsertColumns(&ColumnTable, list);
+    LastDeleteAll = DeleteAllSighting();
+    return list;
+}
+
+HWND CreateMainDialog(void) {
+    Table = ProcessTable();
+    SelectedRow = NO_ROW;
+    InitListControls();
+    HWND dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
+                                     MainDlgProc, 0);
+    // Tests send their own ticks: the dialog's one-second timer would add
+    // refreshes whenever a message box happens to stay open long enough.
+    KillTimer(dialog, ID_REFRESH_TIMER);
+    dialogProc = (WNDPROC)SetWindowLongPtrA(dialog, GWLP_WNDPROC, (LONG_PTR)CountingDialogProc);
+    return dialog;
+}
+
+void DestroyTestList(HWND list) {
+    DestroyWindow(GetParent(list));
+}
+
+int RowCount(HWND list) {
+    return (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+}
+
+std::string CellText(HWND list, int row, int column) {
+    char text[256] = "";
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, (LPARAM)&item);
+    return text;
+}
