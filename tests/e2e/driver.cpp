@@ -664,6 +664,19 @@ static void RunStartCheck(const std::string &programPath) {
     EndProcess(program.info.hProcess);
 }
 
+// Without its dialog (no list view to make it with) the program ends with
+// DialogBoxParamA's -1, even while another thread of it lives on.
+static void RunNoDialogCheck(const std::string &programPath) {
+    Program program;
+    bool shown = StartProgram(programPath, &program);
+    DWORD exitCode = 0;
+    bool ended = program.info.hProcess && WaitForExit(program, &exitCode);
+    Expect(!shown && ended && exitCode == 0xFFFFFFFF,
+           "without its dialog the program ends with DialogBoxParamA's -1",
+           Format("dialog %d, ended %d, exit code %ld", shown, ended, (long)exitCode));
+    EndProcess(program.info.hProcess);
+}
+
 static void RunChecks(const std::string &programPath) {
     std::string errorCaption = DefaultErrorCaption();
     Program program;
@@ -709,8 +722,12 @@ int main(int argc, char **argv) {
     CloseHandle(CreateThread(NULL, 0, Watchdog, NULL, 0, NULL));
 
     DWORD start = GetTickCount();
-    if (getenv("FERROWIN_E2E_START_ONLY")) {
+    // The runs beside planted DLLs take only the start and exit checks.
+    const char *only = getenv("FERROWIN_E2E_ONLY");
+    if (only && strcmp(only, "start") == 0) {
         RunStartCheck(argv[1]);
+    } else if (only && strcmp(only, "no-dialog") == 0) {
+        RunNoDialogCheck(argv[1]);
     } else {
         RunChecks(argv[1]);
     }
