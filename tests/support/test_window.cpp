@@ -69,6 +69,7 @@ HWND CreateTestList(void) {
 
 HWND CreateMainDialog(void) {
     Table = ProcessTable();
+    ProcessListState = ListState();
     SelectedRow = NO_ROW;
     InitListControls();
     HWND dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
