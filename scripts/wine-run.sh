@@ -12,6 +12,8 @@ if [ "${FERROWIN_NEEDS_WINE32:-0}" = 1 ] && [ "$FERROWIN_WINE_MODE" = 64 ]; then
 fi
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 status=0
 "$FERROWIN_WINE" "$@" >"$out" 2>&1 </dev/null || status=$?
 cat "$out"
