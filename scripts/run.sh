@@ -14,9 +14,9 @@ if [ "$FERROWIN_WINE_MODE" = 64 ]; then
     exe=$FERROWIN_BUILD/x86_64/ferrowin.exe
     echo "run: starting the 64-bit ferrowin.exe; the 32-bit one is not run: $FERROWIN_WINE32_REASON"
 fi
-sh scripts/wineprefix.sh
 
 if [ -n "${DISPLAY:-}" ]; then
+    sh scripts/wineprefix.sh
     exec sh scripts/wine-run.sh "$exe"
 fi
 

@@ -114,6 +114,21 @@ static bool Refreshed(const Program &program, const char *what, DWORD *tick, DWO
 }
 
 // The box the program shows, or NULL and a failure of `what`.
+// A refresh noticed in time to measure from. False when none came (a failure
+// of `what`, reported) or, with `retry` saying why, when it was noticed late.
+static bool FreshRefresh(const Program &program, const char *what, DWORD *tick,
+                         std::string *retry) {
+    DWORD gap;
+    if (!Refreshed(program, what, tick, &gap)) {
+        return false;
+    }
+    if (gap > SEEN_LATE_MS) {
+        *retry = Format("the refresh was noticed up to %lu ms late", gap);
+        return false;
+    }
+    return true;
+}
+
 static HWND BoxOrFail(const Program &program, const char *what) {
     HWND window = WaitForBox(program.info.dwProcessId, program.dialog, BOX_TIMEOUT_MS);
     if (!window) {
@@ -343,11 +358,9 @@ static void CheckRefreshFollowsProcesses(const Program &program) {
 static std::string TryClickHoldsList(const Program &program, const Child &resident,
                                      const char *what) {
     DWORD refreshed, gap;
-    if (!Refreshed(program, what, &refreshed, &gap)) {
-        return "";
-    }
-    if (gap > SEEN_LATE_MS) {
-        return Format("the refresh was noticed up to %lu ms late", gap);
+    std::string retry;
+    if (!FreshRefresh(program, what, &refreshed, &retry)) {
+        return retry;
     }
     std::vector<Row> before = ReadRows(program, 1);
     int row = FindRow(before, resident.id);
@@ -399,11 +412,9 @@ static std::string TryClickHoldsList(const Program &program, const Child &reside
 static std::string TryEmptyClickReleasesHold(const Program &program, const Child &resident,
                                              const char *what) {
     DWORD refreshed, gap;
-    if (!Refreshed(program, what, &refreshed, &gap)) {
-        return "";
-    }
-    if (gap > SEEN_LATE_MS) {
-        return Format("the refresh was noticed up to %lu ms late", gap);
+    std::string retry;
+    if (!FreshRefresh(program, what, &refreshed, &retry)) {
+        return retry;
     }
     std::vector<Row> rows = ReadRows(program, 1);
     POINT below;
