@@ -7,6 +7,10 @@
 #include "process_ops.h"
 #include "table.h"
 
+static HWND ListHeader(HWND list) {
+    return (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
+}
+
 static void ReadProcessFigures(ProcessRecord *record) {
     HANDLE process = OpenProcessHandle(PROCESS_QUERY_INFORMATION, record->ProcessId);
     if (!process) {
@@ -25,17 +29,28 @@ static void ReadProcessFigures(ProcessRecord *record) {
     CloseProcessHandle(process);
 }
 
+static void TakeListView(HWND list, ListView *view) {
+    view->topRow = (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+    view->shown = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0) + 1;
+    view->scrolledAcross = GetScrollPos(list, SB_HORZ);
+    view->scrollBars = GetWindowLongA(list, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL);
+    GetClientRect(list, &view->client);
+    for (int i = 0; i < LIST_COLUMNS; ++i) {
+        view->widths[i] = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0);
+    }
+}
+
 static void TakeListPicture(HWND list, ListPicture *picture) {
-    picture->topRow = (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+    TakeListView(list, &picture->view);
     picture->rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
-    picture->shown = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0) + 1;
-    for (int i = 0; i < picture->shown && i < MAX_SHOWN_ROWS; ++i) {
-        picture->marked[i] = SendMessageA(list, LVM_GETITEMSTATE, picture->topRow + i,
+    for (int i = 0; i < picture->view.shown && i < MAX_SHOWN_ROWS; ++i) {
+        picture->marked[i] = SendMessageA(list, LVM_GETITEMSTATE, picture->view.topRow + i,
                                           LVIS_SELECTED | LVIS_FOCUSED) != 0;
     }
-    // The bounds stand in for the update region itself, which would take a
-    // gdi32 region to hold.
+    // The bounds stand in for the update regions themselves, which would take
+    // gdi32 regions to hold.
     GetUpdateRect(list, &picture->pending, FALSE);
+    GetUpdateRect(ListHeader(list), &picture->headerPending, FALSE);
 }
 
 static BOOL SameBytes(const void *a, const void *b, DWORD size) {
@@ -49,29 +64,24 @@ static BOOL SameBytes(const void *a, const void *b, DWORD size) {
 // Scrolls the rebuilt list back to the row that was at the top before, as far
 // as the new rows allow. In report view the scroll is in pixels, one row's
 // height per row, and relative: with redraw off some list versions keep the
-// old position through the emptying, others go back to the top. FALSE when
-// it had to scroll.
-static BOOL RestoreTopRow(HWND list, int topRow) {
+// old position through the emptying, others go back to the top.
+static void RestoreTopRow(HWND list, int topRow) {
     int rows = topRow - (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
     RECT bounds;
     bounds.left = LVIR_BOUNDS;
     if (rows != 0 && SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&bounds)) {
         SendMessageA(list, LVM_SCROLL, 0, rows * (bounds.bottom - bounds.top));
-        return FALSE;
     }
-    return TRUE;
 }
 
 // Autosizes a name column when one of its texts changed or the user has
-// dragged it away from its fitted width; TRUE when its width changed.
-static BOOL FitNameColumn(HWND list, int column, BOOL textsChanged, int *fitted) {
-    int width = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
-    if (!textsChanged && width == *fitted) {
-        return FALSE;
+// dragged it away from its fitted width: autosizing asks for every cell's text.
+static void FitNameColumn(HWND list, int column, BOOL textsChanged, int *fitted) {
+    if (!textsChanged && (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0) == *fitted) {
+        return;
     }
     SendMessageA(list, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(LVSCW_AUTOSIZE, 0));
     *fitted = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
-    return *fitted != width;
 }
 
 static void InvalidateRow(HWND list, int row) {
@@ -82,14 +92,18 @@ static void InvalidateRow(HWND list, int row) {
     }
 }
 
-// Leaves only the rows on screen that changed to be repainted: a new text,
-// a dropped selection, or a row that is gone; and what was due before.
-static void InvalidateChangedRows(HWND list, const ListPicture *before,
-                                  const ProcessRecord *previous, int rows) {
-    ValidateRect(list, NULL);
+// With the view unchanged, leaves only the rows on screen that changed to be
+// repainted: a new text, a dropped selection, or a row that is gone; and what
+// was due before, in the list and in its header. Redraw coming back on has
+// left both due whole; the list has no WS_CLIPCHILDREN, so validating it
+// validates the header too.
+static void RepaintChangedRows(HWND list, const ListPicture *before, const ProcessRecord *previous,
+                               int rows) {
+    RedrawWindow(list, NULL, NULL, RDW_VALIDATE | RDW_ALLCHILDREN);
     InvalidateRect(list, &before->pending, TRUE);
-    for (int i = 0; i < before->shown; ++i) {
-        int row = before->topRow + i;
+    InvalidateRect(ListHeader(list), &before->headerPending, TRUE);
+    for (int i = 0; i < before->view.shown; ++i) {
+        int row = before->view.topRow + i;
         if (row >= rows) {
             break;
         }
@@ -99,7 +113,7 @@ static void InvalidateChangedRows(HWND list, const ListPicture *before,
         }
     }
     // Rows that are gone leave empty space below the new last row.
-    if (rows < before->rows && before->topRow + before->shown > rows) {
+    if (rows < before->rows && before->view.topRow + before->view.shown > rows) {
         RECT client, last;
         GetClientRect(list, &client);
         last.left = LVIR_BOUNDS;
@@ -172,15 +186,20 @@ void RefreshProcessTable(HWND list, ListState *state) {
         namesChanged = namesChanged || !SameBytes(previous[i].ImageName, Table.Records[i].ImageName,
                                                   IMAGE_NAME_BYTES);
     }
-    BOOL sameView = RestoreTopRow(list, before->topRow);
-    sameView = !FitNameColumn(list, 0, idsChanged, &state->fittedWidth[0]) && sameView;
-    sameView = !FitNameColumn(list, 1, namesChanged, &state->fittedWidth[1]) && sameView;
+    RestoreTopRow(list, before->view.topRow);
+    FitNameColumn(list, 0, idsChanged, &state->fittedWidth[0]);
+    FitNameColumn(list, 1, namesChanged, &state->fittedWidth[1]);
 
+    // What moved is known only once redraw is back on: the list then fits its
+    // scroll position and bars to the new rows.
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    if (sameView && previous && before->shown <= MAX_SHOWN_ROWS) {
-        InvalidateChangedRows(list, before, previous, rows);
+    ListView after;
+    TakeListView(list, &after);
+    if (previous && before->view.shown <= MAX_SHOWN_ROWS &&
+        SameBytes(&before->view, &after, sizeof after)) {
+        RepaintChangedRows(list, before, previous, rows);
     } else {
-        InvalidateRect(list, NULL, TRUE);
+        RedrawWindow(list, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     }
     if (previous) {
         HeapFree(TableHeap, 0, previous);

@@ -6,17 +6,29 @@
 
 enum {
     MAX_SHOWN_ROWS = 128,
+    LIST_COLUMNS = 5,
     NAME_COLUMNS = 2, // PID and ImageName, the columns the refresh fits to their texts
+};
+
+// Where the rows stand on screen. While it stays the same, a row whose record
+// did not change shows the same pixels as before.
+struct ListView {
+    int topRow;
+    int shown; // rows on screen from topRow, the last perhaps in part
+    int scrolledAcross;
+    LONG scrollBars; // WS_VSCROLL and WS_HSCROLL as they stand
+    RECT client;
+    int widths[LIST_COLUMNS];
 };
 
 // What the user saw of the list before a rebuild, so that afterwards only what
 // changed is measured and repainted.
 struct ListPicture {
-    int topRow;
+    ListView view;
     int rows;
-    int shown;                   // rows on screen from topRow, the last perhaps in part
     BYTE marked[MAX_SHOWN_ROWS]; // selected or focused: the rebuild drops that
     RECT pending;                // bounds of the repaint already due, or empty
+    RECT headerPending;          // the same for the column header
 };
 
 // What the refresh keeps of one list from tick to tick. Its owner starts it

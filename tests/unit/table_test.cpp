@@ -3,6 +3,7 @@
 #include "box_watcher.h"
 #include "fake_process_ops.h"
 #include "test_window.h"
+#include "window_pixels.h"
 
 #include <gtest/gtest.h>
 
@@ -324,29 +325,16 @@ void ScrollToRow(HWND list, int row) {
     SendMessageA(list, LVM_SCROLL, 0, (row - TopRow(list)) * (bounds.bottom - bounds.top));
 }
 
-TEST_F(TableTest, RebuildKeepsTheTopRowAsFarAsTheNewListAllows) {
-    AddFakeProcesses(45);
-    RefreshProcessTable(list, &state);
-    ScrollToRow(list, 20);
-    ASSERT_EQ(20, TopRow(list));
-
-    RefreshProcessTable(list, &state);
-    EXPECT_EQ(20, TopRow(list)) << "the rebuild threw the user back";
-    RefreshProcessTable(list, &state);
-    EXPECT_EQ(20, TopRow(list));
-
-    // Fewer rows than the old position needs: the list ends at its last row.
-    Fake.processes.resize(25);
-    RefreshProcessTable(list, &state);
-    int visible = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0);
-    EXPECT_EQ(25 - visible, TopRow(list));
-
-    ScrollToRow(list, 0);
-    RefreshProcessTable(list, &state);
-    EXPECT_EQ(0, TopRow(list));
+// Blackens part of a window and leaves it due for a repaint, as a message box
+// closing over it would.
+void LeaveDamage(HWND window, RECT area) {
+    HDC dc = GetDC(window);
+    FillRect(dc, &area, (HBRUSH)GetStockObject(BLACK_BRUSH));
+    ReleaseDC(window, dc);
+    InvalidateRect(window, &area, TRUE);
 }
 
-// The rebuild repaints only what changed on screen. These run on a shown
+// The refresh repaints only what changed on screen. These run on a shown
 // list: what is left in its update region after a refresh is what the next
 // paint redraws.
 class RepaintTest : public TableTest {
@@ -359,8 +347,7 @@ class RepaintTest : public TableTest {
         Settle();
     }
     void Settle() {
-        UpdateWindow(GetParent(list));
-        UpdateWindow(list);
+        RedrawWindow(GetParent(list), NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
         CellTextRequests = 0;
     }
     RECT RowBounds(int row) {
@@ -374,9 +361,13 @@ class RepaintTest : public TableTest {
         GetUpdateRect(list, &dirty, FALSE);
         return dirty;
     }
-    bool Covers(RECT outer, RECT inner) {
-        return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
-               outer.bottom >= inner.bottom;
+    // Pixels that the list's own update leaves different from a full repaint.
+    long StalePixels() {
+        Settle();
+        WindowPixels shown = CaptureWindow(list);
+        RedrawWindow(list, NULL, NULL,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        return DifferingPixels(shown, CaptureWindow(list));
     }
 };
 
@@ -386,99 +377,133 @@ TEST_F(RepaintTest, UnchangedListIsNeitherMeasuredNorRepainted) {
     EXPECT_TRUE(IsRectEmpty(&dirty));
     EXPECT_EQ(0, CellTextRequests) << "no text changed, so no column needs measuring";
     EXPECT_EQ(40, RowCount(list));
-}
 
-TEST_F(RepaintTest, RepaintDueBeforeTheRefreshIsKept) {
-    RECT due = RowBounds(10); // as a message box closing over the list leaves it
-    InvalidateRect(list, &due, TRUE);
-    RefreshProcessTable(list, &state);
-    EXPECT_TRUE(Covers(Dirty(), due));
-}
-
-TEST_F(RepaintTest, DraggedNameColumnIsFittedAgain) {
-    for (int column : {0, 1}) {
-        LRESULT fitted = SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0);
-        SendMessageA(list, LVM_SETCOLUMNWIDTH, column, fitted + 40);
-        RefreshProcessTable(list, &state);
-        EXPECT_EQ(fitted, SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)) << column;
-    }
-}
-
-TEST_F(RepaintTest, OnlyTheRowsWhoseTextsChangedAreRepainted) {
+    // One figure changed: that row alone.
     Fake.processes[3].workingSetBytes += 4096;
     RefreshProcessTable(list, &state);
-    RECT dirty = Dirty(), row = RowBounds(3);
+    dirty = Dirty();
+    RECT row = RowBounds(3);
     EXPECT_TRUE(EqualRect(&dirty, &row)) << "only row 3 changed";
     EXPECT_EQ(0, CellTextRequests);
-
-    Settle();
-    Fake.processes[2].workingSetBytes += 4096;
-    Fake.processes[5].maximumBytes += 4096;
-    RefreshProcessTable(list, &state);
-    dirty = Dirty();
-    RECT rows;
-    RECT first = RowBounds(2), last = RowBounds(5);
-    UnionRect(&rows, &first, &last);
-    EXPECT_TRUE(EqualRect(&dirty, &rows));
 }
 
-TEST_F(RepaintTest, DroppedSelectionIsRepainted) {
-    LVITEMA selected = {};
-    selected.stateMask = LVIS_SELECTED;
-    selected.state = LVIS_SELECTED;
-    SendMessageA(list, LVM_SETITEMSTATE, 7, (LPARAM)&selected);
-    Settle();
-    RefreshProcessTable(list, &state);
-    RECT dirty = Dirty(), row = RowBounds(7);
-    EXPECT_TRUE(EqualRect(&dirty, &row));
-    EXPECT_EQ(0u, SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0));
-}
+// Row counts in the scenarios, in pages of the rows the list shows at once:
+// k * PAGE + n is k pages and n rows.
+enum { PAGE = 1000, FITS = PAGE - 4, OVERFLOWS = 3 * PAGE };
+enum Scroll { TOP, MIDDLE, BOTTOM };
+enum Where { ABOVE, INSIDE, BELOW }; // the rows on screen
+enum Extra { NONE, SELECTED, LONGER_NAME, SHORTER_NAME, DRAGGED, LIST_DUE, HEADER_DUE };
 
-TEST_F(RepaintTest, ChangedNamesAreMeasuredAgain) {
-    Fake.processes[4].name = "a-much-longer-image-name-than-before.exe";
-    RefreshProcessTable(list, &state);
-    EXPECT_GT(CellTextRequests, 0) << "the name column must be fitted again";
-    EXPECT_GE(SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0),
-              SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, (LPARAM)Fake.processes[4].name.c_str()));
-    RECT dirty = Dirty(), client;
-    GetClientRect(list, &client);
-    EXPECT_TRUE(EqualRect(&client, &dirty)) << "a wider column moves every row";
-}
+struct Scenario {
+    const char *name;
+    int processes;
+    Scroll scroll;
+    int ending, appearing;
+    Where where;
+    Extra extra;
+};
 
-TEST_F(RepaintTest, ScrollBarFollowsTheRowCount) {
-    for (int processes : {60, 40, 10, 45}) {
-        SCOPED_TRACE(processes);
+const Scenario scenarios[] = {
+    {"fits, nothing changed", FITS, TOP, 0, 0, INSIDE, NONE},
+    {"fits, one ends inside", FITS, TOP, 1, 0, INSIDE, NONE},
+    {"fits, three appear", FITS, TOP, 0, 3, INSIDE, NONE},
+    {"top, three end inside", OVERFLOWS, TOP, 3, 0, INSIDE, NONE},
+    {"top, a page appears below", OVERFLOWS, TOP, 0, PAGE, BELOW, NONE},
+    {"middle, one ends above", OVERFLOWS, MIDDLE, 1, 0, ABOVE, NONE},
+    {"middle, three appear above", OVERFLOWS, MIDDLE, 0, 3, ABOVE, NONE},
+    {"middle, a page ends inside", OVERFLOWS, MIDDLE, PAGE, 0, INSIDE, NONE},
+    {"middle, three end below", OVERFLOWS, MIDDLE, 3, 0, BELOW, NONE},
+    {"bottom, one ends above", OVERFLOWS, BOTTOM, 1, 0, ABOVE, NONE},
+    {"bottom, three end inside", OVERFLOWS, BOTTOM, 3, 0, INSIDE, NONE},
+    {"bottom, a page ends above", OVERFLOWS, BOTTOM, PAGE, 0, ABOVE, NONE},
+    {"bottom, three appear inside", OVERFLOWS, BOTTOM, 0, 3, INSIDE, NONE},
+    {"bottom, three appear below", OVERFLOWS, BOTTOM, 0, 3, BELOW, NONE},
+    {"scroll bar goes", PAGE + 2, TOP, 3, 0, INSIDE, NONE},
+    {"scroll bar comes", FITS, TOP, 0, PAGE, INSIDE, NONE},
+    {"selection dropped", OVERFLOWS, MIDDLE, 0, 0, INSIDE, SELECTED},
+    {"a name gets longer", OVERFLOWS, MIDDLE, 0, 0, INSIDE, LONGER_NAME},
+    {"the longest name gets shorter", OVERFLOWS, MIDDLE, 0, 0, INSIDE, SHORTER_NAME},
+    {"a name column dragged", OVERFLOWS, MIDDLE, 0, 0, INSIDE, DRAGGED},
+    {"a repaint due in the list", OVERFLOWS, BOTTOM, 0, 0, INSIDE, LIST_DUE},
+    {"a repaint due in the header", OVERFLOWS, MIDDLE, 0, 0, INSIDE, HEADER_DUE},
+};
+
+// Whatever changed between two ticks, what the list shows afterwards is what
+// a full repaint of it shows, and it stays scrolled as far as the new rows
+// allow.
+TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
+    int page = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0);
+    auto count = [page](int n) {
+        int pages = (n + PAGE / 2) / PAGE;
+        return pages * page + n - pages * PAGE;
+    };
+    DWORD newId = 90000;
+    for (const Scenario &s : scenarios) {
+        SCOPED_TRACE(s.name);
         Fake.processes.clear();
-        AddFakeProcesses(processes);
+        AddFakeProcesses(count(s.processes));
+        Fake.processes[5].name = "a-rather-long-image-name.exe";
         RefreshProcessTable(list, &state);
+        int rows = RowCount(list);
+        ScrollToRow(list, s.scroll == TOP ? 0 : s.scroll == MIDDLE ? rows / 3 : rows - page);
+        int top = TopRow(list);
         Settle();
-        SCROLLINFO bar = {};
-        bar.cbSize = sizeof bar;
-        bar.fMask = SIF_RANGE | SIF_PAGE;
-        BOOL shown = (GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL) != 0;
-        EXPECT_EQ(processes > (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0), shown);
-        if (shown) {
-            ASSERT_TRUE(GetScrollInfo(list, SB_VERT, &bar));
-            EXPECT_EQ(processes - 1, bar.nMax);
+
+        int ending = count(s.ending), appearing = count(s.appearing);
+        int at = s.where == ABOVE    ? top - ending - appearing - 1
+                 : s.where == INSIDE ? top + 2
+                                     : top + page + 1;
+        at = at < 0 ? 0 : at > rows - ending ? rows - ending : at;
+        Fake.processes.erase(Fake.processes.begin() + at, Fake.processes.begin() + at + ending);
+        for (int i = 0; i < appearing; ++i) {
+            FakeProcess p = Fake.processes[0];
+            p.id = newId += 4;
+            Fake.processes.insert(Fake.processes.begin() + at, p);
+        }
+        LVITEMA selected = {};
+        selected.stateMask = selected.state = LVIS_SELECTED;
+        HWND header = (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
+        RECT headerArea;
+        GetClientRect(header, &headerArea);
+        int fitted = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0);
+        switch (s.extra) {
+        case SELECTED:
+            SendMessageA(list, LVM_SETITEMSTATE, top + 1, (LPARAM)&selected);
+            break;
+        case LONGER_NAME:
+            Fake.processes[top + 1].name = "a-much-longer-image-name-than-any-before.exe";
+            break;
+        case SHORTER_NAME:
+            Fake.processes[5].name = "p.exe";
+            break;
+        case DRAGGED:
+            SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, fitted + 40);
+            break;
+        case LIST_DUE:
+            LeaveDamage(list, RowBounds(top + 3));
+            break;
+        case HEADER_DUE:
+            LeaveDamage(header, headerArea);
+            break;
+        case NONE:
+            break;
+        }
+
+        RefreshProcessTable(list, &state);
+        rows = RowCount(list);
+        int most = rows > page ? rows - page : 0;
+        EXPECT_EQ(top < most ? top : most, TopRow(list)) << "the rows on screen moved";
+        EXPECT_EQ(0, StalePixels()) << "pixels left stale on screen";
+        int width = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0);
+        if (s.extra == DRAGGED) {
+            EXPECT_EQ(fitted, width) << "the dragged name column is fitted again";
+        }
+        if (s.extra == LONGER_NAME) {
+            std::string longer = CellText(list, top + 1, 1);
+            EXPECT_LE(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, (LPARAM)longer.c_str()), width)
+                << "the name column is fitted to the longer name";
         }
     }
-}
-
-TEST_F(RepaintTest, EndedProcessRepaintsTheRowsBelowIt) {
-    Fake.processes.erase(Fake.processes.begin() + 6);
-    RefreshProcessTable(list, &state);
-    EXPECT_EQ(39, RowCount(list));
-    RECT dirty = Dirty();
-    EXPECT_TRUE(Covers(dirty, RowBounds(6)));
-    EXPECT_FALSE(Covers(dirty, RowBounds(5))) << "rows above the ended one stay as they are";
-
-    Settle();
-    Fake.processes.resize(3);
-    RefreshProcessTable(list, &state);
-    RECT below;
-    GetClientRect(list, &below);
-    below.top = RowBounds(2).bottom;
-    EXPECT_TRUE(Covers(Dirty(), below)) << "the ended rows' image stays below the last row";
 }
 
 ListState refusingState;

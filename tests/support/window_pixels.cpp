@@ -1,0 +1,48 @@
+// A window's pixels as the screen shows them.
+#include "window_pixels.h"
+
+#include <cstring>
+
+WindowPixels CaptureWindow(HWND window) {
+    WindowPixels pixels = {};
+    RECT bounds;
+    if (!GetWindowRect(window, &bounds)) {
+        return pixels;
+    }
+    pixels.width = bounds.right - bounds.left;
+    pixels.height = bounds.bottom - bounds.top;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = pixels.width;
+    info.bmiHeader.biHeight = -pixels.height; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC source = GetWindowDC(window);
+    HDC memory = CreateCompatibleDC(source);
+    void *bits = NULL;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    if (bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, pixels.width, pixels.height, source, 0, 0, SRCCOPY);
+        GdiFlush();
+        pixels.bits.resize((size_t)pixels.width * pixels.height);
+        memcpy(pixels.bits.data(), bits, pixels.bits.size() * sizeof(DWORD));
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(window, source);
+    return pixels;
+}
+
+long DifferingPixels(const WindowPixels &a, const WindowPixels &b) {
+    if (a.width != b.width || a.height != b.height || a.bits.size() != b.bits.size()) {
+        return (long)(a.bits.size() > b.bits.size() ? a.bits.size() : b.bits.size());
+    }
+    long differing = 0;
+    for (size_t i = 0; i < a.bits.size(); ++i) {
+        differing += (a.bits[i] & 0xFFFFFF) != (b.bits[i] & 0xFFFFFF);
+    }
+    return differing;
+}

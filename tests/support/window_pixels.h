@@ -1,0 +1,20 @@
+// A window's pixels as the screen shows them, frame and child windows
+// included: what a user sees of it, for comparing a window's own update with
+// a full repaint of it.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+struct WindowPixels {
+    int width;
+    int height;
+    std::vector<DWORD> bits; // top-down rows of 0x00RRGGBB
+};
+
+// Works on windows of other processes too, through their window DC.
+WindowPixels CaptureWindow(HWND window);
+
+// Pixels that differ; two captures of different sizes differ in all of them.
+long DifferingPixels(const WindowPixels &a, const WindowPixels &b);
