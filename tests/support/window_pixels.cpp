@@ -18,13 +18,20 @@ WindowPixels CaptureWindow(HWND window) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    HDC source = GetWindowDC(window);
+    // Wine gives another process's window DC no pixels to read: those come
+    // from the screen, where the window must then be uncovered.
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    bool own = owner == GetCurrentProcessId();
+    HWND drawn = own ? window : NULL;
+    HDC source = own ? GetWindowDC(window) : GetDC(NULL);
+    int x = own ? 0 : bounds.left, y = own ? 0 : bounds.top;
     HDC memory = CreateCompatibleDC(source);
     void *bits = NULL;
     HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, NULL, 0);
     if (bitmap) {
         HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, pixels.width, pixels.height, source, 0, 0, SRCCOPY);
+        BitBlt(memory, 0, 0, pixels.width, pixels.height, source, x, y, SRCCOPY);
         GdiFlush();
         pixels.bits.resize((size_t)pixels.width * pixels.height);
         memcpy(pixels.bits.data(), bits, pixels.bits.size() * sizeof(DWORD));
@@ -32,7 +39,7 @@ WindowPixels CaptureWindow(HWND window) {
         DeleteObject(bitmap);
     }
     DeleteDC(memory);
-    ReleaseDC(window, source);
+    ReleaseDC(drawn, source);
     return pixels;
 }
 

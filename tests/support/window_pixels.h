@@ -13,7 +13,7 @@ struct WindowPixels {
     std::vector<DWORD> bits; // top-down rows of 0x00RRGGBB
 };
 
-// Works on windows of other processes too, through their window DC.
+// Works on windows of other processes too, as long as nothing covers them.
 WindowPixels CaptureWindow(HWND window);
 
 // Pixels that differ; two captures of different sizes differ in all of them.
