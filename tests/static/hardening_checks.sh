@@ -114,13 +114,15 @@ check_load_config() {
         found=$(pe_pointer "$exe" "$cookie_offset")
     fi
     [ "$found" = "$cookie" ] && r=OK || r=FAIL
-    check $r "security cookie holds the default value" "found $found at $address"
+    check $r "security cookie holds the default value" "found $found at $(printf 0x%x "$address")"
 }
 
 check_manifest() {
     manifest=$(echo "$resources" | awk '$1 == "1" && $2 == "24" { inside = 1 } inside { print } inside && /^END/ { exit }')
-    echo "$manifest" | grep -q 'requestedExecutionLevel level=""asInvoker""' && r=OK || r=FAIL
-    check $r "manifest 1 asks for asInvoker" "${manifest:+no asInvoker in it}${manifest:-no manifest 1}"
+    level=$(echo "$manifest" | sed -n 's/.*requestedExecutionLevel level=""\([A-Za-z]*\)"".*/\1/p')
+    [ "$level" = asInvoker ] && r=OK || r=FAIL
+    [ -n "$manifest" ] && found="level ${level:-missing}" || found="no manifest 1"
+    check $r "manifest 1 asks for asInvoker" "$found"
     case $manifest in
     *Common-Controls*) r=FAIL ;;
     *) r=OK ;;
