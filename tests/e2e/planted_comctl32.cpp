@@ -1,6 +1,9 @@
 // A comctl32.dll planted beside a copy of the program: it registers no list
 // view, so the dialog cannot be made, and it keeps a thread of its own alive,
 // as the platform's loader keeps worker threads. The program must end anyway.
+// Wine 8 loads it because it ignores the program's DependentLoadFlags; on
+// Windows 10 1607 and later that flag (LOAD_LIBRARY_SEARCH_SYSTEM32) keeps
+// this DLL out and the program takes the system's comctl32.dll.
 #include <windows.h>
 
 static DWORD WINAPI Linger(LPVOID) {

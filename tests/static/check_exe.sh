@@ -1,8 +1,9 @@
 #!/bin/sh
 # Checks a built executable without running it: PE machine, GUI subsystem and
-# its version, the DLLs it imports, its resources' language, and its size.
-# Usage: check_exe.sh EXE 32|64. Prints one line per check; exits 1 when any
-# failed.
+# its version, the DLLs it imports, its resources' language, its hardening
+# (hardening_checks.sh), and its size. REBASED is the same program linked at
+# another image base. Usage: check_exe.sh EXE 32|64 REBASED. Prints one line
+# per check; exits 1 when any failed.
 set -u
 # Tool output in English, whatever locale the caller runs in.
 export LC_ALL=C
@@ -21,7 +22,7 @@ check() { # check OK|FAIL WHAT [DETAIL]
 case $bits in
 32) triple=i686-w64-mingw32 format=pei-i386 magic=010b subsystem="4 0" ;;
 64) triple=x86_64-w64-mingw32 format=pei-x86-64 magic=020b subsystem="5 2" ;;
-*) echo "usage: check_exe.sh EXE 32|64" >&2 && exit 2 ;;
+*) echo "usage: check_exe.sh EXE 32|64 REBASED" >&2 && exit 2 ;;
 esac
 if [ ! -f "$exe" ]; then
     echo "FAIL $exe does not exist"
@@ -114,5 +115,12 @@ if [ "$bits" = 32 ]; then
     [ "$size" -le 12288 ] && r=OK || r=FAIL
     check $r "32-bit executable at most 12 KiB ($size bytes)"
 fi
+
+# Hardening: ASLR, DEP, SEH, relocations, load configuration, manifest.
+. "$(dirname "$0")/hardening_checks.sh"
+check_dll_characteristics
+check_relocations "${3:-}"
+check_load_config
+check_manifest
 
 [ "$failures" -eq 0 ] || exit 1

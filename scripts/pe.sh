@@ -1,0 +1,60 @@
+# Reading and patching fields of a PE file, sourced by the build's post-link
+# step and the executable checks. Offsets and values are decimal numbers.
+
+pe_u16() { # pe_u16 FILE OFFSET
+    od -An -tu2 -j"$2" -N2 "$1" | tr -d ' '
+}
+pe_u32() { # pe_u32 FILE OFFSET
+    od -An -tu4 -j"$2" -N4 "$1" | tr -d ' '
+}
+pe_u64() { # pe_u64 FILE OFFSET
+    od -An -tu8 -j"$2" -N8 "$1" | tr -d ' '
+}
+# A pointer-sized value: 4 bytes in PE32, 8 in PE32+ (needs pe_headers).
+pe_pointer() { # pe_pointer FILE OFFSET
+    if [ "$pe_magic" = 267 ]; then pe_u32 "$1" "$2"; else pe_u64 "$1" "$2"; fi
+}
+
+# Sets pe_magic (267 for PE32, 523 for PE32+), pe_image_base, pe_directories
+# (the file offset of the data directories) and pe_sections (of the section
+# table) and pe_section_count.
+pe_headers() { # pe_headers FILE
+    pe_signature=$(pe_u32 "$1" 60)
+    pe_optional=$((pe_signature + 24))
+    pe_magic=$(pe_u16 "$1" "$pe_optional")
+    if [ "$pe_magic" = 267 ]; then
+        pe_image_base=$(pe_u32 "$1" $((pe_optional + 28)))
+        pe_directories=$((pe_optional + 96))
+    else
+        pe_image_base=$(pe_u64 "$1" $((pe_optional + 24)))
+        pe_directories=$((pe_optional + 112))
+    fi
+    pe_section_count=$(pe_u16 "$1" $((pe_signature + 6)))
+    pe_sections=$((pe_optional + $(pe_u16 "$1" $((pe_signature + 20)))))
+}
+
+# The file offset of a relative virtual address, from the section table;
+# fails when no section's raw data holds it.
+pe_file_offset() { # pe_file_offset FILE RVA
+    i=0
+    while [ "$i" -lt "$pe_section_count" ]; do
+        header=$((pe_sections + 40 * i))
+        address=$(pe_u32 "$1" $((header + 12)))
+        raw_size=$(pe_u32 "$1" $((header + 16)))
+        if [ "$2" -ge "$address" ] && [ "$2" -lt $((address + raw_size)) ]; then
+            echo $(($(pe_u32 "$1" $((header + 20))) + $2 - address))
+            return 0
+        fi
+        i=$((i + 1))
+    done
+    return 1
+}
+
+pe_write_u32() { # pe_write_u32 FILE OFFSET VALUE
+    bytes=""
+    for shift in 0 8 16 24; do
+        bytes="$bytes\\$(printf %03o $((($3 >> shift) & 255)))"
+    done
+    # shellcheck disable=SC2059 # the format is the bytes, as octal escapes
+    printf "$bytes" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null
+}
