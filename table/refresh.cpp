@@ -30,10 +30,12 @@ static void ReadProcessFigures(ProcessRecord *record) {
 }
 
 static void TakeListView(HWND list, ListView *view) {
+    view->rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
     view->topRow = (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
     view->shown = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0) + 1;
     view->scrolledAcross = GetScrollPos(list, SB_HORZ);
-    view->scrollBars = GetWindowLongA(list, GWL_STYLE) & (WS_VSCROLL | WS_HSCROLL);
+    view->selected = (int)SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0);
+    view->focused = (int)SendMessageA(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
     GetClientRect(list, &view->client);
     for (int i = 0; i < LIST_COLUMNS; ++i) {
         view->widths[i] = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0);
@@ -42,11 +44,6 @@ static void TakeListView(HWND list, ListView *view) {
 
 static void TakeListPicture(HWND list, ListPicture *picture) {
     TakeListView(list, &picture->view);
-    picture->rows = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
-    for (int i = 0; i < picture->view.shown && i < MAX_SHOWN_ROWS; ++i) {
-        picture->marked[i] = SendMessageA(list, LVM_GETITEMSTATE, picture->view.topRow + i,
-                                          LVIS_SELECTED | LVIS_FOCUSED) != 0;
-    }
     // The bounds stand in for the update regions themselves, which would take
     // gdi32 regions to hold.
     GetUpdateRect(list, &picture->pending, FALSE);
@@ -92,35 +89,21 @@ static void InvalidateRow(HWND list, int row) {
     }
 }
 
-// With the view unchanged, leaves only the rows on screen that changed to be
-// repainted: a new text, a dropped selection, or a row that is gone; and what
-// was due before, in the list and in its header. Redraw coming back on has
-// left both due whole; the list has no WS_CLIPCHILDREN, so validating it
-// validates the header too.
-static void RepaintChangedRows(HWND list, const ListPicture *before, const ProcessRecord *previous,
-                               int rows) {
+// With the view unchanged, leaves only the rows on screen whose texts changed
+// to be repainted, and what was due before, in the list and in its header.
+// Redraw coming back on has left both due whole; the list has no
+// WS_CLIPCHILDREN, so validating it validates the header too.
+static void RepaintChangedRows(HWND list, const ListPicture *before,
+                               const ProcessRecord *previous) {
     RedrawWindow(list, NULL, NULL, RDW_VALIDATE | RDW_ALLCHILDREN);
     InvalidateRect(list, &before->pending, TRUE);
     InvalidateRect(ListHeader(list), &before->headerPending, TRUE);
     for (int i = 0; i < before->view.shown; ++i) {
         int row = before->view.topRow + i;
-        if (row >= rows) {
-            break;
-        }
-        if (row >= before->rows || before->marked[i] ||
+        if (row < before->view.rows &&
             !SameBytes(previous + row, Table.Records + row, sizeof(ProcessRecord))) {
             InvalidateRow(list, row);
         }
-    }
-    // Rows that are gone leave empty space below the new last row.
-    if (rows < before->rows && before->view.topRow + before->view.shown > rows) {
-        RECT client, last;
-        GetClientRect(list, &client);
-        last.left = LVIR_BOUNDS;
-        if (SendMessageA(list, LVM_GETITEMRECT, rows - 1, (LPARAM)&last)) {
-            client.top = last.bottom;
-        }
-        InvalidateRect(list, &client, TRUE);
     }
 }
 
@@ -130,7 +113,7 @@ void RefreshProcessTable(HWND list, ListState *state) {
     if (state->ending) {
         return;
     }
-    ListPicture *before = &state->before;
+    ListPicture before;
     PROCESSENTRY32 entry;
     ZeroMemory(&entry, sizeof entry);
     entry.dwSize = sizeof entry;
@@ -139,7 +122,7 @@ void RefreshProcessTable(HWND list, ListState *state) {
 
     // The rebuild is painted once, at the end, and keeps the user's scroll
     // position; emptying the list would otherwise throw it back to the top.
-    TakeListPicture(list, before);
+    TakeListPicture(list, &before);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
 
     // The rows go before the old block does: a row left standing would ask
@@ -179,14 +162,14 @@ void RefreshProcessTable(HWND list, ListState *state) {
         CloseProcessHandle(snapshot);
     }
 
-    BOOL idsChanged = !previous || rows != before->rows;
+    BOOL idsChanged = !previous || rows != before.view.rows;
     BOOL namesChanged = idsChanged;
     for (int i = 0; i < rows && !(idsChanged && namesChanged); ++i) {
         idsChanged = idsChanged || previous[i].ProcessId != Table.Records[i].ProcessId;
         namesChanged = namesChanged || !SameBytes(previous[i].ImageName, Table.Records[i].ImageName,
                                                   IMAGE_NAME_BYTES);
     }
-    RestoreTopRow(list, before->view.topRow);
+    RestoreTopRow(list, before.view.topRow);
     FitNameColumn(list, 0, idsChanged, &state->fittedWidth[0]);
     FitNameColumn(list, 1, namesChanged, &state->fittedWidth[1]);
 
@@ -195,9 +178,8 @@ void RefreshProcessTable(HWND list, ListState *state) {
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     ListView after;
     TakeListView(list, &after);
-    if (previous && before->view.shown <= MAX_SHOWN_ROWS &&
-        SameBytes(&before->view, &after, sizeof after)) {
-        RepaintChangedRows(list, before, previous, rows);
+    if (previous && SameBytes(&before.view, &after, sizeof after)) {
+        RepaintChangedRows(list, &before, previous);
     } else {
         RedrawWindow(list, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     }

@@ -5,18 +5,21 @@
 #include <windows.h>
 
 enum {
-    MAX_SHOWN_ROWS = 128,
     LIST_COLUMNS = 5,
     NAME_COLUMNS = 2, // PID and ImageName, the columns the refresh fits to their texts
 };
 
 // Where the rows stand on screen. While it stays the same, a row whose record
-// did not change shows the same pixels as before.
+// did not change shows the same pixels as before. The client rectangle tells
+// when a scroll bar came or went; a selection or focus the rebuild dropped
+// counts as a change too.
 struct ListView {
+    int rows;
     int topRow;
     int shown; // rows on screen from topRow, the last perhaps in part
     int scrolledAcross;
-    LONG scrollBars; // WS_VSCROLL and WS_HSCROLL as they stand
+    int selected; // rows selected
+    int focused;  // the focused row, or -1
     RECT client;
     int widths[LIST_COLUMNS];
 };
@@ -25,16 +28,13 @@ struct ListView {
 // changed is measured and repainted.
 struct ListPicture {
     ListView view;
-    int rows;
-    BYTE marked[MAX_SHOWN_ROWS]; // selected or focused: the rebuild drops that
-    RECT pending;                // bounds of the repaint already due, or empty
-    RECT headerPending;          // the same for the column header
+    RECT pending;       // bounds of the repaint already due, or empty
+    RECT headerPending; // the same for the column header
 };
 
 // What the refresh keeps of one list from tick to tick. Its owner starts it
 // zeroed and hands the same one to every refresh of that list.
 struct ListState {
-    ListPicture before;
     int fittedWidth[NAME_COLUMNS]; // as the last autosize left each name column
     BOOL ending;                   // the insert-failure box is up; the process ends with it
 };
