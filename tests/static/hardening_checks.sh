@@ -18,9 +18,10 @@ check_dll_characteristics() {
     fi
 }
 
-# The sections of an image as "NAME SIZE FILE-OFFSET VMA", all decimal.
+# The sections of an image that have bytes in the file (not .bss), as
+# "NAME SIZE FILE-OFFSET VMA", all decimal.
 sections_of() { # sections_of EXE
-    "$triple-objdump" -h "$1" | awk '$1 ~ /^[0-9]+$/ { print $2, $3, $6, $4 }' |
+    "$triple-objdump" -h "$1" | awk '$1 ~ /^[0-9]+$/ && $6 !~ /^0+$/ { print $2, $3, $6, $4 }' |
         while read -r name size offset vma; do
             echo "$name $((0x$size)) $((0x$offset)) $((0x$vma))"
         done
