@@ -25,6 +25,8 @@ enum {
     SCROLL_ROWS = 2,
     ATTEMPTS = 4,
     SEEN_LATE_MS = 200, // a rebuild noticed later than this gives no time to measure from
+    PERIOD_REBUILDS = 5,
+    SLOW_PERIOD_MS = 1300, // no two rebuilds closer than this: the period is too long
 };
 
 // ---------------------------------------------------------------------------
@@ -232,6 +234,94 @@ static void CheckColumns(const Program &program) {
     }
     Expect(want == got, "the list's columns, titles and alignment",
            "expected" + want + ", got" + got);
+}
+
+// "PID" and "ImageName" are as wide as the list itself makes a column for
+// the texts it shows, after the refreshes so far: asked to fit them again,
+// the list changes nothing.
+static std::string TryNameColumnsFitted(const Program &program, const char *what) {
+    std::string widths;
+    bool fitted = MarkRowZero(program);
+    for (int column = 0; column < 2; ++column) {
+        LRESULT shown = AskList(program, LVM_GETCOLUMNWIDTH, column);
+        AskList(program, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+        LRESULT fit = AskList(program, LVM_GETCOLUMNWIDTH, column);
+        widths += Format(" %ld (fitted %ld)", (long)shown, (long)fit);
+        fitted = fitted && shown == fit;
+    }
+    if (!RowZeroMarked(program)) {
+        return "the list was rebuilt while the widths were read";
+    }
+    Expect(fitted, what, "widths" + widths);
+    return "";
+}
+
+// The debug privilege: present in the driver's token, from which the
+// program's was copied, but not enabled there.
+static bool DebugPrivilegeOf(HANDLE process, bool *held) {
+    HANDLE token;
+    LUID debug;
+    *held = false;
+    if (!LookupPrivilegeValueA(NULL, "SeDebugPrivilege", &debug) ||
+        !OpenProcessToken(process, TOKEN_QUERY, &token)) {
+        return false;
+    }
+    BYTE buffer[4096];
+    TOKEN_PRIVILEGES *privileges = (TOKEN_PRIVILEGES *)buffer;
+    DWORD size = 0;
+    bool enabled = false;
+    if (GetTokenInformation(token, TokenPrivileges, privileges, sizeof buffer, &size)) {
+        for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+            const LUID_AND_ATTRIBUTES &entry = privileges->Privileges[i];
+            if (entry.Luid.LowPart == debug.LowPart && entry.Luid.HighPart == debug.HighPart) {
+                *held = true;
+                enabled = entry.Attributes & SE_PRIVILEGE_ENABLED;
+            }
+        }
+    }
+    CloseHandle(token);
+    return enabled;
+}
+
+static void CheckDebugPrivilege(const Program &program) {
+    const char *what = "the program enables the debug privilege in its token";
+    bool held = false;
+    if (DebugPrivilegeOf(GetCurrentProcess(), &held) || !held) {
+        Skip(what,
+             held ? "the driver's token has it enabled already" : "the user does not hold it");
+        return;
+    }
+    bool enabled = DebugPrivilegeOf(program.info.hProcess, &held);
+    Expect(enabled, what, held ? "held but not enabled" : "not in the token, or it cannot be read");
+}
+
+// One rebuild a second: of several in a row, some two came closer together
+// than a longer period allows (a busy machine delays some ticks, not all), and
+// some two further apart than a shorter one.
+static std::string TryRefreshPeriod(const Program &program, const char *what) {
+    DWORD last, lastGap = 0, tick, gap;
+    if (!Refreshed(program, what, &last, &lastGap)) {
+        return "";
+    }
+    DWORD shortest = INFINITE, longest = 0;
+    std::string seen;
+    for (int i = 0; i < PERIOD_REBUILDS; ++i) {
+        if (!Refreshed(program, what, &tick, &gap)) {
+            return "";
+        }
+        // Each rebuild came within its gap before it was noticed.
+        DWORD most = tick - last + lastGap, least = tick - gap - last;
+        shortest = most < shortest ? most : shortest;
+        longest = least > longest ? least : longest;
+        seen += Format(" %lu-%lu", least, most);
+        last = tick, lastGap = gap;
+    }
+    if (shortest >= SLOW_PERIOD_MS && longest >= SLOW_PERIOD_MS + REFRESH_PERIOD_MS) {
+        return "every rebuild came late:" + seen + " ms apart";
+    }
+    Expect(shortest < SLOW_PERIOD_MS && longest > REFRESH_PERIOD_MS - 300, what,
+           "rebuilds" + seen + " ms apart");
+    return "";
 }
 
 struct SnapshotEntry {
@@ -666,6 +756,26 @@ static void CheckCloseButton(const Program &program) {
            Format("ended %d, exit code %lu", ended, exitCode));
 }
 
+// With a system psapi.dll that lacks GetProcessMemoryInfo the program shows
+// only the error box, and ends with 0 once it is closed.
+static void RunMissingFunctionCheck(const std::string &programPath) {
+    std::string errorCaption = DefaultErrorCaption();
+    Program program;
+    ZeroMemory(&program, sizeof program);
+    program.info = StartChildProcess("\"" + programPath + "\"");
+    HWND window = WaitForBox(program.info.dwProcessId, NULL, START_TIMEOUT_MS);
+    Box box = window ? ReadAndCloseBox(window) : Box();
+    DWORD exitCode = 0;
+    bool ended = program.info.hProcess && WaitForExit(program, &exitCode);
+    static const char text[] = "Cannot find GetProcessMemoryInfo in psapi.dll";
+    Expect(box.text == text && box.caption == errorCaption && ended && exitCode == 0,
+           "without GetProcessMemoryInfo in psapi.dll: its error box, then exit code 0",
+           Format("box %s captioned %s (expected %s), ended %d, exit code %lu",
+                  Quote(box.text).c_str(), Quote(box.caption).c_str(), Quote(errorCaption).c_str(),
+                  ended, exitCode));
+    EndProcess(program.info.hProcess);
+}
+
 // The program starts, shows its dialog and ends with "Close".
 static void RunStartCheck(const std::string &programPath) {
     Program program;
@@ -695,12 +805,17 @@ static void RunChecks(const std::string &programPath) {
         CheckOnlyWindow(program);
         CheckControls(program);
         CheckColumns(program);
+        CheckDebugPrivilege(program);
         CheckRowsMatchSnapshot(program);
+        Retried("the list is rebuilt every second",
+                [&](const char *what) { return TryRefreshPeriod(program, what); });
 
         Child resident = StartChild();
         WaitForRow(program, resident.id, true, ROW_TIMEOUT_MS);
         CheckChildFigures(program, resident);
         CheckRefreshFollowsProcesses(program);
+        Retried("\"PID\" and \"ImageName\" fit their texts",
+                [&](const char *what) { return TryNameColumnsFitted(program, what); });
         Retried("a clicked row holds the list still",
                 [&](const char *what) { return TryClickHoldsList(program, resident, what); });
         Retried("a click below the last row releases the hold", [&](const char *what) {
@@ -739,6 +854,8 @@ int main(int argc, char **argv) {
         RunStartCheck(argv[1]);
     } else if (only && strcmp(only, "no-dialog") == 0) {
         RunNoDialogCheck(argv[1]);
+    } else if (only && strcmp(only, "no-function") == 0) {
+        RunMissingFunctionCheck(argv[1]);
     } else {
         RunChecks(argv[1]);
     }
