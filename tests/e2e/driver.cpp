@@ -236,26 +236,6 @@ static void CheckColumns(const Program &program) {
            "expected" + want + ", got" + got);
 }
 
-// "PID" and "ImageName" are as wide as the list itself makes a column for
-// the texts it shows, after the refreshes so far: asked to fit them again,
-// the list changes nothing.
-static std::string TryNameColumnsFitted(const Program &program, const char *what) {
-    std::string widths;
-    bool fitted = MarkRowZero(program);
-    for (int column = 0; column < 2; ++column) {
-        LRESULT shown = AskList(program, LVM_GETCOLUMNWIDTH, column);
-        AskList(program, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(LVSCW_AUTOSIZE, 0));
-        LRESULT fit = AskList(program, LVM_GETCOLUMNWIDTH, column);
-        widths += Format(" %ld (fitted %ld)", (long)shown, (long)fit);
-        fitted = fitted && shown == fit;
-    }
-    if (!RowZeroMarked(program)) {
-        return "the list was rebuilt while the widths were read";
-    }
-    Expect(fitted, what, "widths" + widths);
-    return "";
-}
-
 // The debug privilege: present in the driver's token, from which the
 // program's was copied, but not enabled there.
 static bool DebugPrivilegeOf(HANDLE process, bool *held) {
@@ -814,8 +794,6 @@ static void RunChecks(const std::string &programPath) {
         WaitForRow(program, resident.id, true, ROW_TIMEOUT_MS);
         CheckChildFigures(program, resident);
         CheckRefreshFollowsProcesses(program);
-        Retried("\"PID\" and \"ImageName\" fit their texts",
-                [&](const char *what) { return TryNameColumnsFitted(program, what); });
         Retried("a clicked row holds the list still",
                 [&](const char *what) { return TryClickHoldsList(program, resident, what); });
         Retried("a click below the last row releases the hold", [&](const char *what) {

@@ -201,9 +201,9 @@ static bool SendToList(const Program &program, UINT message, WPARAM wParam, LPAR
     return true;
 }
 
-LRESULT AskList(const Program &program, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT AskList(const Program &program, UINT message, WPARAM wParam) {
     LRESULT result = -1;
-    SendToList(program, message, wParam, lParam, &result);
+    SendToList(program, message, wParam, 0, &result);
     return result;
 }
 

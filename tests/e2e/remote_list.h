@@ -78,7 +78,7 @@ bool StartProgram(const std::string &path, Program *program);
 bool WaitForExit(const Program &program, DWORD *exitCode);
 
 // The list's answer to a message without pointers; -1 when none came.
-LRESULT AskList(const Program &program, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+LRESULT AskList(const Program &program, UINT message, WPARAM wParam = 0);
 bool ReadColumn(const Program &program, int column, std::string *title, int *format);
 std::string CellText(const Program &program, int row, int column);
 
