@@ -236,43 +236,39 @@ static void CheckColumns(const Program &program) {
            "expected" + want + ", got" + got);
 }
 
-// The debug privilege: present in the driver's token, from which the
-// program's was copied, but not enabled there.
-static bool DebugPrivilegeOf(HANDLE process, bool *held) {
+// The debug privilege in the process's token: enabled (2), held but not
+// enabled (1), or neither, nor readable (0).
+static int DebugPrivilegeState(HANDLE process) {
     HANDLE token;
     LUID debug;
-    *held = false;
     if (!LookupPrivilegeValueA(NULL, "SeDebugPrivilege", &debug) ||
         !OpenProcessToken(process, TOKEN_QUERY, &token)) {
-        return false;
+        return 0;
     }
-    BYTE buffer[4096];
+    DWORD buffer[1024], size;
     TOKEN_PRIVILEGES *privileges = (TOKEN_PRIVILEGES *)buffer;
-    DWORD size = 0;
-    bool enabled = false;
-    if (GetTokenInformation(token, TokenPrivileges, privileges, sizeof buffer, &size)) {
-        for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
-            const LUID_AND_ATTRIBUTES &entry = privileges->Privileges[i];
-            if (entry.Luid.LowPart == debug.LowPart && entry.Luid.HighPart == debug.HighPart) {
-                *held = true;
-                enabled = entry.Attributes & SE_PRIVILEGE_ENABLED;
-            }
+    bool read = GetTokenInformation(token, TokenPrivileges, privileges, sizeof buffer, &size);
+    int state = 0;
+    for (DWORD i = 0; read && i < privileges->PrivilegeCount; ++i) {
+        const LUID_AND_ATTRIBUTES &entry = privileges->Privileges[i];
+        if (entry.Luid.LowPart == debug.LowPart && entry.Luid.HighPart == debug.HighPart) {
+            state = entry.Attributes & SE_PRIVILEGE_ENABLED ? 2 : 1;
         }
     }
     CloseHandle(token);
-    return enabled;
+    return state;
 }
 
+// The program's token is a copy of the driver's, which holds the privilege
+// without enabling it.
 static void CheckDebugPrivilege(const Program &program) {
     const char *what = "the program enables the debug privilege in its token";
-    bool held = false;
-    if (DebugPrivilegeOf(GetCurrentProcess(), &held) || !held) {
-        Skip(what,
-             held ? "the driver's token has it enabled already" : "the user does not hold it");
+    if (DebugPrivilegeState(GetCurrentProcess()) != 1) {
+        Skip(what, "the driver's token does not hold it, or has it enabled already");
         return;
     }
-    bool enabled = DebugPrivilegeOf(program.info.hProcess, &held);
-    Expect(enabled, what, held ? "held but not enabled" : "not in the token, or it cannot be read");
+    int state = DebugPrivilegeState(program.info.hProcess);
+    Expect(state == 2, what, state ? "held but not enabled" : "not in the token, or unreadable");
 }
 
 // One rebuild a second: of several in a row, some two came closer together
