@@ -9,8 +9,11 @@
 #define IDC_PROCESS_LIST 1000
 #define IDC_TRIM_ALL 1001
 
-// System-menu commands. The system uses the low four bits of WM_SYSCOMMAND's
-// wParam itself, so an application's command ids must have them clear.
+// System-menu commands. Only the system's own commands (SC_*, 0xF000 and up)
+// carry flags in the low four bits of WM_SYSCOMMAND's wParam and are compared
+// after masking with 0xFFF0. An item the program adds comes back with the id it
+// was inserted with: IDM_ABOUT, 4 in its low bits, is compared whole, and lies
+// below 0xF000, clear of the system's commands.
 #define IDM_ABOUT 0x1234
 
 // Timers

@@ -10,7 +10,12 @@ for arch in i686 x86_64; do
     cmake --build "build-release/$arch" --target ferrowin -j"$(nproc)" -- --no-print-directory >/dev/null
 done
 # The version is project()'s in CMakeLists.txt, as CMake wrote it for the program.
-version=$(sed -n 's/^#define PROGRAM_VERSION "\(.*\)"$/\1/p' build-release/i686/generated/res/program.h)
+header=build-release/i686/generated/res/program.h
+version=$(sed -n 's/^#define PROGRAM_VERSION "\(.*\)"$/\1/p' "$header" 2>/dev/null || true)
+if [ -z "$version" ]; then
+    echo "release: no PROGRAM_VERSION in $header; nothing made" >&2
+    exit 1
+fi
 
 stage="dist/ferrowin-$version"
 rm -rf "$stage" "$stage.zip"

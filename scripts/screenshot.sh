@@ -39,6 +39,8 @@ done
 [ -n "$shown" ] || fail "no Ferrowin window appeared within 30 s"
 sleep 3
 # import can wait for good on a window that is gone or never maps.
-timeout 20 import -window Ferrowin "$shot" 2>/dev/null ||
+if ! timeout 20 import -window Ferrowin "$shot" 2>/dev/null; then
+    echo "screenshot: cannot take Ferrowin's window alone; taking the whole screen" >&2
     timeout 20 import -window root "$shot" ||
-    fail "import could not take the screenshot within 20 s"
+        fail "import could not take the screenshot within 20 s"
+fi

@@ -26,6 +26,8 @@ enum {
     ENDING_ROWS = 3,
     ATTEMPTS = 4,
     SEEN_LATE_MS = 200, // a rebuild noticed later than this gives no time to measure from
+    PERIOD_REBUILDS = 5,
+    SLOW_PERIOD_MS = 1300, // no two rebuilds closer than this: the period is too long
 };
 
 // ---------------------------------------------------------------------------
@@ -233,6 +235,70 @@ static void CheckColumns(const Program &program) {
     }
     Expect(want == got, "the list's columns, titles and alignment",
            "expected" + want + ", got" + got);
+}
+
+// The debug privilege in the process's token: enabled (2), held but not
+// enabled (1), or neither, nor readable (0).
+static int DebugPrivilegeState(HANDLE process) {
+    HANDLE token;
+    LUID debug;
+    if (!LookupPrivilegeValueA(NULL, "SeDebugPrivilege", &debug) ||
+        !OpenProcessToken(process, TOKEN_QUERY, &token)) {
+        return 0;
+    }
+    DWORD buffer[1024], size;
+    TOKEN_PRIVILEGES *privileges = (TOKEN_PRIVILEGES *)buffer;
+    bool read = GetTokenInformation(token, TokenPrivileges, privileges, sizeof buffer, &size);
+    int state = 0;
+    for (DWORD i = 0; read && i < privileges->PrivilegeCount; ++i) {
+        const LUID_AND_ATTRIBUTES &entry = privileges->Privileges[i];
+        if (entry.Luid.LowPart == debug.LowPart && entry.Luid.HighPart == debug.HighPart) {
+            state = entry.Attributes & SE_PRIVILEGE_ENABLED ? 2 : 1;
+        }
+    }
+    CloseHandle(token);
+    return state;
+}
+
+// The program's token is a copy of the driver's, which holds the privilege
+// without enabling it.
+static void CheckDebugPrivilege(const Program &program) {
+    const char *what = "the program enables the debug privilege in its token";
+    if (DebugPrivilegeState(GetCurrentProcess()) != 1) {
+        Skip(what, "the driver's token does not hold it, or has it enabled already");
+        return;
+    }
+    int state = DebugPrivilegeState(program.info.hProcess);
+    Expect(state == 2, what, state ? "held but not enabled" : "not in the token, or unreadable");
+}
+
+// One rebuild a second: of several in a row, some two came closer together
+// than a longer period allows (a busy machine delays some ticks, not all), and
+// some two further apart than a shorter one.
+static std::string TryRefreshPeriod(const Program &program, const char *what) {
+    DWORD last, lastGap = 0, tick, gap;
+    if (!Refreshed(program, what, &last, &lastGap)) {
+        return "";
+    }
+    DWORD shortest = INFINITE, longest = 0;
+    std::string seen;
+    for (int i = 0; i < PERIOD_REBUILDS; ++i) {
+        if (!Refreshed(program, what, &tick, &gap)) {
+            return "";
+        }
+        // Each rebuild came within its gap before it was noticed.
+        DWORD most = tick - last + lastGap, least = tick - gap - last;
+        shortest = most < shortest ? most : shortest;
+        longest = least > longest ? least : longest;
+        seen += Format(" %lu-%lu", least, most);
+        last = tick, lastGap = gap;
+    }
+    if (shortest >= SLOW_PERIOD_MS && longest >= 2 * REFRESH_PERIOD_MS) {
+        return "the machine was too busy for a tick a second:" + seen + " ms apart";
+    }
+    Expect(shortest < SLOW_PERIOD_MS && longest > REFRESH_PERIOD_MS - 300, what,
+           "rebuilds" + seen + " ms apart");
+    return "";
 }
 
 struct SnapshotEntry {
@@ -705,6 +771,26 @@ static void CheckCloseButton(const Program &program) {
            Format("ended %d, exit code %lu", ended, exitCode));
 }
 
+// With a system psapi.dll that lacks GetProcessMemoryInfo the program shows
+// only the error box, and ends with 0 once it is closed.
+static void RunMissingFunctionCheck(const std::string &programPath) {
+    std::string errorCaption = DefaultErrorCaption();
+    Program program;
+    ZeroMemory(&program, sizeof program);
+    program.info = StartChildProcess("\"" + programPath + "\"");
+    HWND window = WaitForBox(program.info.dwProcessId, NULL, START_TIMEOUT_MS);
+    Box box = window ? ReadAndCloseBox(window) : Box();
+    DWORD exitCode = 0;
+    bool ended = program.info.hProcess && WaitForExit(program, &exitCode);
+    static const char text[] = "Cannot find GetProcessMemoryInfo in psapi.dll";
+    Expect(box.text == text && box.caption == errorCaption && ended && exitCode == 0,
+           "without GetProcessMemoryInfo in psapi.dll: its error box, then exit code 0",
+           Format("box %s captioned %s (expected %s), ended %d, exit code %lu",
+                  Quote(box.text).c_str(), Quote(box.caption).c_str(), Quote(errorCaption).c_str(),
+                  ended, exitCode));
+    EndProcess(program.info.hProcess);
+}
+
 // The program starts, shows its dialog and ends with "Close".
 static void RunStartCheck(const std::string &programPath) {
     Program program;
@@ -734,7 +820,10 @@ static void RunChecks(const std::string &programPath) {
         CheckOnlyWindow(program);
         CheckControls(program);
         CheckColumns(program);
+        CheckDebugPrivilege(program);
         CheckRowsMatchSnapshot(program);
+        Retried("the list is rebuilt every second",
+                [&](const char *what) { return TryRefreshPeriod(program, what); });
 
         Child resident = StartChild();
         WaitForRow(program, resident.id, true, ROW_TIMEOUT_MS);
@@ -778,6 +867,8 @@ int main(int argc, char **argv) {
         RunStartCheck(argv[1]);
     } else if (only && strcmp(only, "no-dialog") == 0) {
         RunNoDialogCheck(argv[1]);
+    } else if (only && strcmp(only, "no-function") == 0) {
+        RunMissingFunctionCheck(argv[1]);
     } else {
         RunChecks(argv[1]);
     }

@@ -105,9 +105,47 @@ check $r "version block in language 0x0419" "found ${found:-no version block}"
 echo "$resources" | grep -q 'BLOCK "041904[bB]0"' && r=OK || r=FAIL
 check $r "version strings for 0x0419, code page 1200"
 
+# Every function of the 64-bit code needs its .pdata entry, or the system
+# cannot unwind through it (exceptions, stack walks). The executable has no
+# symbols: its functions are the entry point and what the code calls or takes
+# the address of. Import thunks (one indirect jmp each) need no entry.
 if [ "$bits" = 64 ]; then
-    "$triple-objdump" -h "$exe" | grep -q ' \.pdata ' && r=OK || r=FAIL
-    check $r "unwind data (.pdata section)"
+    entry=$(printf '%x' $((0x$(field ImageBase) + 0x$(field AddressOfEntryPoint))))
+    found=$({
+        echo "entry $entry"
+        echo "$headers" | sed -n '/^The Function Table/,/^$/p'
+        "$triple-objdump" -d -j .text "$exe"
+    } | awk '
+        # Addresses as keys: lower-case hex without 0x and leading zeros.
+        function key(text) {
+            text = tolower(text)
+            sub(/^0x/, "", text)
+            sub(/^0+/, "", text)
+            return text
+        }
+        $1 == "entry" { wanted[key($2)] = 1; next }
+        $1 ~ /^[0-9a-f]+:$/ && NF == 4 && $2 ~ /^[0-9a-f]+$/ { listed[key($2)] = 1; next }
+        /^ *[0-9a-f]+:\t/ {
+            split($0, part, "\t")
+            at = key(part[1])
+            sub(/:$/, "", at)
+            sub(/^ */, "", at)
+            code[at] = 1
+            if (part[3] ~ /^jmp +\*/) thunk[at] = 1
+            if (part[3] ~ /^call +0x[0-9a-f]+$/) wanted[key($NF)] = 1
+            if (part[3] ~ /^lea .*# 0x[0-9a-f]+$/) taken[key($NF)] = 1
+        }
+        END {
+            for (a in taken) if (a in code) wanted[a] = 1
+            for (a in wanted) {
+                ++count
+                if (!(a in listed) && !(a in thunk)) missing = missing " 0x" a
+            }
+            print count + 0, missing
+        }')
+    count=${found%% *} missing=${found#* }
+    [ "$count" -gt 0 ] && [ -z "$missing" ] && r=OK || r=FAIL
+    check $r "unwind data (.pdata) for each of the $count functions in .text" "none for$missing"
 fi
 
 if [ "$bits" = 32 ]; then

@@ -22,6 +22,14 @@ std::string SystemText(DWORD error) {
     return text;
 }
 
+// The caption the platform gives an error box that names none, read from a
+// box of the test's own.
+std::string DefaultErrorCaption() {
+    BoxWatcher watcher;
+    MessageBoxA(NULL, "probe", NULL, MB_ICONERROR);
+    return watcher.Boxes().empty() ? "<no box>" : watcher.Boxes()[0].caption;
+}
+
 TEST(TrimTexts, ReportFitsANinetyEightCharacterName) {
     std::string name(98, 'q');
     char text[MESSAGE_TEXT_BYTES];
@@ -32,9 +40,12 @@ TEST(TrimTexts, ReportFitsANinetyEightCharacterName) {
     EXPECT_STREQ("Working set size of process a.exe was trimmed to -1 pages\n", text);
 }
 
+// The text ends by byte 254 and its zero: byte 255 of the buffer is never
+// written.
 TEST(TrimTexts, ErrorTextIsThePrefixThenTheSystemTextWithinByte255) {
     std::string invalid = SystemText(ERROR_INVALID_PARAMETER);
     ASSERT_FALSE(invalid.empty());
+    const int fits = 254 - (int)invalid.size(); // a prefix after which the text just fits
     struct {
         std::string prefix;
         DWORD error;
@@ -45,20 +56,22 @@ TEST(TrimTexts, ErrorTextIsThePrefixThenTheSystemTextWithinByte255) {
         FillMemory(text, sizeof text, '#');
         ComposeSystemErrorText(text, c.prefix.c_str(), c.error);
         EXPECT_EQ(c.prefix + SystemText(c.error), std::string(text));
-        EXPECT_EQ(std::string(256, '#'), std::string(text + 256, 256));
+        EXPECT_EQ(std::string(257, '#'), std::string(text + 255, 257));
     }
 
-    // A prefix that leaves less room than the system text needs: the text is
-    // cut or left out, and nothing is written past byte 255.
-    for (int length : {200, 240, 254}) {
+    // The text just fits, then needs one byte more than there is: cut or left
+    // out, as with any prefix that leaves too little room.
+    for (int length : {fits, fits + 1, 200, 240, 254}) {
         SCOPED_TRACE(length);
         std::string prefix(length, 'p');
         char text[512];
         FillMemory(text, sizeof text, '#');
         ComposeSystemErrorText(text, prefix.c_str(), ERROR_INVALID_PARAMETER);
-        EXPECT_EQ(std::string(256, '#'), std::string(text + 256, 256));
-        EXPECT_LE(lstrlenA(text), 255);
+        EXPECT_EQ(std::string(257, '#'), std::string(text + 255, 257));
         EXPECT_EQ(0, std::string(text).compare(0, length, prefix));
+        if (length == fits) {
+            EXPECT_EQ(prefix + invalid, std::string(text));
+        }
     }
 }
 
@@ -238,7 +251,8 @@ TEST_F(TrimTest, EachFailureShowsWhatTheUserShouldSee) {
         for (size_t i = 0; i < boxes.size(); ++i) {
             EXPECT_EQ(c.boxes[i], boxes[i].text);
             bool error = i == 0 && (c.openError || c.trimError);
-            EXPECT_EQ(error, boxes[i].caption != "Ferrowin") << "errors keep the default caption";
+            EXPECT_EQ(error ? DefaultErrorCaption() : "Ferrowin", boxes[i].caption)
+                << "errors keep the platform's default caption";
         }
         EXPECT_EQ(c.refreshes, Fake.snapshots - snapshotsBefore);
         EXPECT_EQ(0, OpenFakeHandles());

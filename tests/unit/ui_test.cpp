@@ -154,6 +154,30 @@ TEST_F(MainDialogTest, InitialisationSetsUpColumnsAndRefreshesAtOnce) {
     EXPECT_TRUE(extended & LVS_EX_FULLROWSELECT);
 }
 
+// After each refresh "PID" and "ImageName" are as wide as the list makes a
+// column for their texts, texts narrower than the titles too: asked to fit
+// them again, the list changes nothing.
+TEST_F(MainDialogTest, NameColumnsFitTheirTextsNotTheirTitles) {
+    struct {
+        DWORD firstId;
+        const char *name;
+    } cases[] = {{4, "a.exe"}, {1000000, "an-image-name-much-wider-than-its-title.exe"}};
+    for (auto c : cases) {
+        SCOPED_TRACE(c.name);
+        Fake.processes.resize(2);
+        for (DWORD i = 0; i < 2; ++i) {
+            Fake.processes[i].id = c.firstId + 4 * i;
+            Fake.processes[i].name = c.name;
+        }
+        Tick();
+        for (int column = 0; column < 2; ++column) {
+            LRESULT shown = SendMessageA(ProcessList, LVM_GETCOLUMNWIDTH, column, 0);
+            SendMessageA(ProcessList, LVM_SETCOLUMNWIDTH, column, MAKELPARAM(LVSCW_AUTOSIZE, 0));
+            EXPECT_EQ(SendMessageA(ProcessList, LVM_GETCOLUMNWIDTH, column, 0), shown) << column;
+        }
+    }
+}
+
 TEST_F(MainDialogTest, ClickHoldsTheListUntilThreeSecondsAfterTheLastRefresh) {
     Tick();
     ASSERT_EQ(2, Fake.snapshots);

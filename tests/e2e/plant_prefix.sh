@@ -1,0 +1,20 @@
+#!/bin/sh
+# Makes a copy of the build's Wine prefix with planted system DLLs: files are
+# hard links, except the registry, which Wine writes, and the planted DLLs.
+# Usage: plant_prefix.sh PREFIX COPY [FOLDER DLL]... where FOLDER is system32
+# (64-bit DLLs) or syswow64 (32-bit ones), which is system32 in a 32-bit prefix.
+set -eu
+from=$1 to=$2
+shift 2
+[ -d "$to" ] && WINEPREFIX=$to wineserver -k 2>/dev/null || true
+rm -rf "$to"
+cp -al "$from" "$to"
+for file in "$from"/*.reg; do
+    cp --remove-destination "$file" "$to/"
+done
+while [ $# -ge 2 ]; do
+    folder=$to/drive_c/windows/$1
+    [ -d "$folder" ] || folder=$to/drive_c/windows/system32
+    cp --remove-destination "$2" "$folder/"
+    shift 2
+done
