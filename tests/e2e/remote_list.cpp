@@ -34,9 +34,15 @@ DWORD Since(DWORD tick) {
     return GetTickCount() - tick;
 }
 
+DWORD Slowness = 1;
+
+DWORD Scaled(DWORD ms) {
+    return ms * Slowness;
+}
+
 void EndProcess(HANDLE process) {
     TerminateProcess(process, 0);
-    WaitForSingleObject(process, EXIT_TIMEOUT_MS);
+    WaitForSingleObject(process, Scaled(EXIT_TIMEOUT_MS));
     CloseHandle(process);
 }
 
@@ -142,7 +148,7 @@ Box ReadAndCloseBox(HWND window) {
     box.text = text;
     PostMessageA(window, WM_COMMAND, IDOK, 0);
     DWORD start = GetTickCount();
-    while (IsWindow(window) && IsWindowVisible(window) && Since(start) < BOX_TIMEOUT_MS) {
+    while (IsWindow(window) && IsWindowVisible(window) && Since(start) < Scaled(BOX_TIMEOUT_MS)) {
         Sleep(POLL_MS);
     }
     return box;
@@ -155,9 +161,9 @@ static DWORD WINAPI ShowProbeErrorBox(LPVOID) {
 
 std::string DefaultErrorCaption(void) {
     HANDLE thread = CreateThread(NULL, 0, ShowProbeErrorBox, NULL, 0, NULL);
-    HWND box = WaitForBox(GetCurrentProcessId(), NULL, BOX_TIMEOUT_MS);
+    HWND box = WaitForBox(GetCurrentProcessId(), NULL, Scaled(BOX_TIMEOUT_MS));
     std::string caption = box ? ReadAndCloseBox(box).caption : "";
-    WaitForSingleObject(thread, BOX_TIMEOUT_MS);
+    WaitForSingleObject(thread, Scaled(BOX_TIMEOUT_MS));
     CloseHandle(thread);
     return caption;
 }
@@ -169,7 +175,7 @@ bool StartProgram(const std::string &path, Program *program) {
         return false;
     }
     DWORD start = GetTickCount();
-    while (!program->dialog && Since(start) < START_TIMEOUT_MS &&
+    while (!program->dialog && Since(start) < Scaled(START_TIMEOUT_MS) &&
            WaitForSingleObject(program->info.hProcess, POLL_MS) == WAIT_TIMEOUT) {
         program->dialog = FindDialogWindow(program->info.dwProcessId, NULL, "Ferrowin");
     }
@@ -183,7 +189,7 @@ bool StartProgram(const std::string &path, Program *program) {
 }
 
 bool WaitForExit(const Program &program, DWORD *exitCode) {
-    if (WaitForSingleObject(program.info.hProcess, EXIT_TIMEOUT_MS) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(program.info.hProcess, Scaled(EXIT_TIMEOUT_MS)) != WAIT_OBJECT_0) {
         return false;
     }
     GetExitCodeProcess(program.info.hProcess, exitCode);
@@ -194,7 +200,7 @@ static bool SendToList(const Program &program, UINT message, WPARAM wParam, LPAR
                        LRESULT *result) {
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutA(program.list, message, wParam, lParam, SMTO_ABORTIFHUNG,
-                             MESSAGE_TIMEOUT_MS, &answer)) {
+                             Scaled(MESSAGE_TIMEOUT_MS), &answer)) {
         return false;
     }
     *result = (LRESULT)answer;
@@ -320,7 +326,7 @@ bool HandledBeforeRebuild(const Program &program) {
     }
     DWORD start = GetTickCount();
     while (!RowMarked(program, 1, mark)) {
-        if (Since(start) > MESSAGE_TIMEOUT_MS) {
+        if (Since(start) > Scaled(MESSAGE_TIMEOUT_MS)) {
             return false;
         }
         Sleep(POLL_MS);
@@ -340,8 +346,8 @@ DWORD WaitForRebuild(const Program &program, DWORD since, DWORD limit, DWORD *ga
 
 bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap) {
     DWORD start = GetTickCount(), late = 0;
-    if (!MarkRowZero(program) ||
-        WaitForRebuild(program, start, REFRESH_TIMEOUT_MS, &late) >= REFRESH_TIMEOUT_MS) {
+    if (!MarkRowZero(program) || WaitForRebuild(program, start, Scaled(REFRESH_TIMEOUT_MS),
+                                                &late) >= Scaled(REFRESH_TIMEOUT_MS)) {
         return false;
     }
     *tick = GetTickCount();
@@ -349,6 +355,20 @@ bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap) {
         *gap = late;
     }
     return true;
+}
+
+DWORD MeasureSlowness(const Program &program) {
+    DWORD least = 0xFFFFFFFF, tick, gap;
+    for (int i = 0; i < 3; ++i) {
+        if (WaitForRefresh(program, &tick, &gap) && gap < least) {
+            least = gap;
+        }
+    }
+    if (least != 0xFFFFFFFF) {
+        DWORD slowness = (least + USUAL_REFRESH_WAIT_MS - 1) / USUAL_REFRESH_WAIT_MS;
+        Slowness = slowness < 1 ? 1 : slowness > MAX_SLOWNESS ? (DWORD)MAX_SLOWNESS : slowness;
+    }
+    return least;
 }
 
 std::vector<Row> ReadSteadyRows(const Program &program, int columns) {

@@ -24,6 +24,13 @@ enum {
 std::string Format(const char *format, ...);
 DWORD Since(DWORD tick);
 
+// How many times slower than a usual machine this one runs the program (1 to
+// MAX_SLOWNESS; 1 until measured). The waits that only bound how long an
+// event may take are Scaled; the checks of the program's own timing are not.
+enum { USUAL_REFRESH_WAIT_MS = 100, MAX_SLOWNESS = 8 };
+extern DWORD Slowness;
+DWORD Scaled(DWORD ms);
+
 // Ends the process if it still runs, and closes the driver's handle to it.
 void EndProcess(HANDLE process);
 
@@ -110,6 +117,10 @@ DWORD WaitForRebuild(const Program &program, DWORD since, DWORD limit, DWORD *ga
 // is taken just after it, and `gap` (when asked for) is as above. False when
 // none comes.
 bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap = NULL);
+// Sets Slowness from how long the program's refreshes keep the driver
+// waiting: USUAL_REFRESH_WAIT_MS or less on a usual machine. Returns the
+// shortest of a few such waits.
+DWORD MeasureSlowness(const Program &program);
 // Polls until the process has a row (or none); the time it took, or -1.
 long WaitForRow(const Program &program, DWORD processId, bool present, DWORD ms);
 
