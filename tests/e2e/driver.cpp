@@ -701,12 +701,13 @@ static void RunNoDialogCheck(const std::string &programPath) {
 }
 
 static void RunChecks(const std::string &programPath) {
-    std::string errorCaption = DefaultErrorCaption();
     Program program;
     if (Started(programPath, &program)) {
         DWORD wait = MeasureSlowness(program);
-        printf("note a refresh keeps the driver waiting %lu ms: bounds on waits x%lu\n", wait,
-               Slowness);
+        printf("note the dialog showed after %lu ms, a refresh keeps the driver waiting %lu ms: "
+               "bounds on waits x%lu\n",
+               program.startMs, wait, Slowness);
+        std::string errorCaption = DefaultErrorCaption();
         CheckOnlyWindow(program);
         CheckControls(program);
         CheckColumns(program);

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -182,6 +183,7 @@ bool StartProgram(const std::string &path, Program *program) {
     if (!program->dialog) {
         return false;
     }
+    program->startMs = Since(start);
     program->list = GetDlgItem(program->dialog, IDC_PROCESS_LIST);
     program->remote = (char *)VirtualAllocEx(program->info.hProcess, NULL, REMOTE_BLOCK_BYTES,
                                              MEM_COMMIT, PAGE_READWRITE);
@@ -358,17 +360,18 @@ bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap) {
 }
 
 DWORD MeasureSlowness(const Program &program) {
-    DWORD least = 0xFFFFFFFF, tick, gap;
+    // The longest: how late a refresh is noticed depends on where in its
+    // poll the driver was, and the checks need every one noticed in time.
+    DWORD longest = 0, tick, gap;
     for (int i = 0; i < 3; ++i) {
-        if (WaitForRefresh(program, &tick, &gap) && gap < least) {
-            least = gap;
+        if (WaitForRefresh(program, &tick, &gap) && gap > longest) {
+            longest = gap;
         }
     }
-    if (least != 0xFFFFFFFF) {
-        DWORD slowness = (least + USUAL_REFRESH_WAIT_MS - 1) / USUAL_REFRESH_WAIT_MS;
-        Slowness = slowness < 1 ? 1 : slowness > MAX_SLOWNESS ? (DWORD)MAX_SLOWNESS : slowness;
-    }
-    return least;
+    DWORD slowness = (longest + USUAL_REFRESH_WAIT_MS - 1) / USUAL_REFRESH_WAIT_MS;
+    slowness = std::max(slowness, (program.startMs + USUAL_START_MS - 1) / USUAL_START_MS);
+    Slowness = std::min(std::max(slowness, (DWORD)1), (DWORD)MAX_SLOWNESS);
+    return longest;
 }
 
 std::vector<Row> ReadSteadyRows(const Program &program, int columns) {
