@@ -326,7 +326,23 @@ static void CheckRowsMatchSnapshot(const Program &program) {
     Expect(badFigures.empty(), "every figure is a page count or -1", "got" + badFigures);
 }
 
+// A new child is still loading and touching its memory; on a slow machine
+// that takes seconds. Its figures are compared once its own reading holds.
+static void WaitForIdleChild(const Child &child) {
+    DWORD start = GetTickCount();
+    long before = OwnWorkingSetPages(child), now;
+    while (Since(start) < Scaled(ROW_TIMEOUT_MS)) {
+        Sleep(REFRESH_PERIOD_MS / 2);
+        now = OwnWorkingSetPages(child);
+        if (labs(now - before) <= 16) {
+            return;
+        }
+        before = now;
+    }
+}
+
 static void CheckChildFigures(const Program &program, const Child &child) {
+    WaitForIdleChild(child);
     DWORD tick;
     if (!Refreshed(program, "the child's figures", &tick)) {
         return;
