@@ -2,11 +2,14 @@
 # Installs what building, running and testing Ferrowin needs on Debian: the
 # MinGW-w64 compilers, 32- and 64-bit Wine, Xvfb, ImageMagick, CMake, the
 # GoogleTest sources, clang-format, zip and the ru_RU.UTF-8 locale (Wine's code
-# page 1251). Quiet and quick when all is there; works as root or via sudo.
+# page 1251), and QEMU and a static busybox for the small machine that runs the
+# 32-bit tests where the host cannot (scripts/vm-setup.sh). Quiet and quick
+# when all is there; works as root or via sudo.
 set -eu
 
 packages="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest \
-wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick clang-format locales zip"
+wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick clang-format locales zip \
+qemu-system-x86 busybox-static"
 
 if [ "$(id -u)" -eq 0 ]; then
     SUDO=""

@@ -1,20 +1,23 @@
 #!/bin/sh
-# Installs what is missing, configures and builds the given targets (all when
-# none are named) in $FERROWIN_BUILD (default build/), finds out which Wine
-# programs this host runs (scripts/wine-probe.sh), and prints the build
-# folder's absolute path. Usage: FERROWIN_BUILD=$(sh scripts/build.sh [TARGET...])
+# Installs what is missing, finds out which Wine programs this host runs
+# (scripts/wine-probe.sh; the tests' time limits depend on it), configures and
+# builds the given targets (all when none are named) in $FERROWIN_BUILD
+# (default build/), and prints the build folder's absolute path.
+# Usage: FERROWIN_BUILD=$(sh scripts/build.sh [TARGET...])
 set -eu
 cd "$(dirname "$0")/.."
 sh scripts/bootstrap.sh
 build=${FERROWIN_BUILD:-build}
-cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+mkdir -p "$build"
+FERROWIN_BUILD=$(cd "$build" && pwd)
+export FERROWIN_BUILD
+mode=$(sh scripts/wine-probe.sh)
+cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+    -DFERROWIN_WINE_MODE="$mode" >/dev/null
 targets=""
 for target in "$@"; do
     targets="$targets --target $target"
 done
 # shellcheck disable=SC2086 # one word per option
 cmake --build "$build" $targets -j"$(nproc)" -- --no-print-directory >/dev/null
-FERROWIN_BUILD=$(cd "$build" && pwd)
-export FERROWIN_BUILD
-sh scripts/wine-probe.sh >/dev/null
 echo "$FERROWIN_BUILD"

@@ -2,17 +2,30 @@
 # Installs what is missing, builds Ferrowin and starts it under Wine: on
 # $DISPLAY when there is one, otherwise on a virtual display, saving a
 # screenshot after a few seconds and saying where. Where Wine runs only
-# 64-bit programs, the 64-bit executable is started instead, and it says why.
+# 64-bit programs, the 64-bit executable is started instead, and it says why
+# and how to see the 32-bit one: FERROWIN_WINE32=vm starts that in the
+# emulated machine (scripts/vm-run.sh), headless, and saves its screenshot.
 set -eu
 cd "$(dirname "$0")/.."
 FERROWIN_BUILD=$(sh scripts/build.sh ferrowin)
 export FERROWIN_BUILD
 . scripts/wine-env.sh
 exe=$FERROWIN_BUILD/ferrowin.exe
-if [ "$FERROWIN_WINE_MODE" = 64 ]; then
+shot=$FERROWIN_BUILD/ferrowin.png
+if [ "$FERROWIN_WINE_MODE" = vm ] && [ "${FERROWIN_WINE32:-}" = vm ]; then
+    echo "run: starting the 32-bit ferrowin.exe in the emulated machine, headless (a few minutes)"
+    sh scripts/vm-run.sh screenshot "$shot"
+    echo "The 32-bit Ferrowin ran in the emulated machine; screenshot saved to $shot"
+    exit 0
+fi
+if [ "$FERROWIN_WINE_MODE" != full ]; then
     sh scripts/build.sh x86_64 >/dev/null
     exe=$FERROWIN_BUILD/x86_64/ferrowin.exe
-    echo "run: starting the 64-bit ferrowin.exe; the 32-bit one is not run: $FERROWIN_WINE32_REASON"
+    if [ "$FERROWIN_WINE_MODE" = vm ]; then
+        echo "run: starting the 64-bit ferrowin.exe; the 32-bit one can be seen with FERROWIN_WINE32=vm sh scripts/run.sh (in an emulated machine, headless: a screenshot): $FERROWIN_WINE32_REASON"
+    else
+        echo "run: starting the 64-bit ferrowin.exe; the 32-bit one is not run: $FERROWIN_WINE32_REASON"
+    fi
 fi
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -20,6 +33,5 @@ if [ -n "${DISPLAY:-}" ]; then
     exec sh scripts/wine-run.sh "$exe"
 fi
 
-shot=$FERROWIN_BUILD/ferrowin.png
 xvfb-run -a -s '-screen 0 1024x768x24' sh scripts/screenshot.sh "$exe" "$shot"
 echo "No \$DISPLAY: Ferrowin ran on a virtual display; screenshot saved to $shot"

@@ -22,18 +22,21 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d${WINEDLLOVERRI
 # Wine takes its 8-bit code page from the locale: 1251 for the Russian texts.
 export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
 
-# What wine-probe.sh found at set-up: "full" (32- and 64-bit programs) or
-# "64" (64-bit programs only), then the reason. Without a record yet, the probe
-# runs now.
+# What wine-probe.sh found at set-up: "full" (32- and 64-bit programs), "vm"
+# (64-bit programs here, 32-bit ones in the emulated machine) or "64" (64-bit
+# programs only), then the reason. Without a record yet, the probe runs now.
 FERROWIN_WINE_RECORD=$FERROWIN_BUILD/wine-mode
 if [ ! -f "$FERROWIN_WINE_RECORD" ]; then
     sh "$FERROWIN_ROOT/scripts/wine-probe.sh" >/dev/null || exit 1
 fi
 FERROWIN_WINE_MODE=$(sed -n 1p "$FERROWIN_WINE_RECORD")
 FERROWIN_WINE32_REASON=$(sed -n 2p "$FERROWIN_WINE_RECORD")
-if [ "$FERROWIN_WINE_MODE" = 64 ]; then
+# The loader for this host's own runs, which also names the kind of prefix.
+if [ "$FERROWIN_WINE_MODE" = full ]; then
+    FERROWIN_WINE=wine
+    FERROWIN_PREFIX_KIND=full
+else
     # /usr/bin/wine goes through the 32-bit loader whenever it is installed.
     FERROWIN_WINE=/usr/lib/wine/wine64
-else
-    FERROWIN_WINE=wine
+    FERROWIN_PREFIX_KIND=64
 fi

@@ -1,9 +1,12 @@
 #!/bin/sh
 # Finds out, by running it, whether Wine's 32-bit side works on this host, and
-# records the answer in $FERROWIN_BUILD/wine-mode: "full" or "64" on the first
-# line, the reason on the second. FERROWIN_WINE32=0 takes the 64-bit-only path
-# on any host; FERROWIN_WINE32=1 insists on the full path and fails where it
-# cannot run. Prints the mode.
+# records the path taken in $FERROWIN_BUILD/wine-mode: on the first line
+# "full" (32- and 64-bit programs here), "vm" (64-bit programs here, 32-bit
+# ones in a small emulated machine: vm-run.sh) or "64" (64-bit programs only),
+# the reason on the second. Where the 32-bit side does not work, the path is
+# "vm". FERROWIN_WINE32=0 takes the 64-bit-only path on any host;
+# FERROWIN_WINE32=vm takes the machine's path on any host; FERROWIN_WINE32=1
+# insists on the full path and fails where it cannot run. Prints the mode.
 set -eu
 : "${FERROWIN_BUILD:=$(cd "$(dirname "$0")/.." && pwd)/build}"
 record=$FERROWIN_BUILD/wine-mode
@@ -35,6 +38,10 @@ case ${FERROWIN_WINE32:-} in
     mode=64
     reason="FERROWIN_WINE32=0 asks for 64-bit Wine only${reason:+; besides, $reason}"
     ;;
+vm)
+    mode=vm
+    reason="FERROWIN_WINE32=vm asks for the emulated machine${reason:+; besides, $reason}"
+    ;;
 1)
     if [ -n "$reason" ]; then
         echo "wine-probe: FERROWIN_WINE32=1 asks for 32-bit Wine, but $reason" >&2
@@ -43,10 +50,10 @@ case ${FERROWIN_WINE32:-} in
     mode=full
     ;;
 "")
-    if [ -n "$reason" ]; then mode=64; else mode=full; fi
+    if [ -n "$reason" ]; then mode=vm; else mode=full; fi
     ;;
 *)
-    echo "wine-probe: FERROWIN_WINE32 must be 0 or 1, not '$FERROWIN_WINE32'" >&2
+    echo "wine-probe: FERROWIN_WINE32 must be 0, 1 or vm, not '$FERROWIN_WINE32'" >&2
     exit 1
     ;;
 esac

@@ -5,12 +5,13 @@
 set -eu
 . "$(dirname "$0")/wine-env.sh"
 marker=$WINEPREFIX/.ferrowin-ready
-if [ -f "$marker" ] && [ "$(cat "$marker")" = "$FERROWIN_WINE_MODE" ]; then
+if [ -f "$marker" ] && [ "$(cat "$marker")" = "$FERROWIN_PREFIX_KIND" ]; then
     exit 0
 fi
 sh "$FERROWIN_ROOT/scripts/wine-stop.sh"
-rm -rf "$WINEPREFIX"
+# The folder itself stays: in the emulated machine it is a mount point.
 mkdir -p "$WINEPREFIX"
+find "$WINEPREFIX" -mindepth 1 -maxdepth 1 -exec rm -rf {} +
 log=$FERROWIN_BUILD/wineboot.log
 fail() {
     echo "wineprefix: $1; the last lines of $log:" >&2
@@ -26,4 +27,4 @@ if ! "$FERROWIN_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
 fi
 wineserver -w
 [ -f "$WINEPREFIX/system.reg" ] || fail "wineboot left no registry in $WINEPREFIX"
-echo "$FERROWIN_WINE_MODE" >"$marker"
+echo "$FERROWIN_PREFIX_KIND" >"$marker"

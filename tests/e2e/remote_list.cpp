@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -34,9 +35,15 @@ DWORD Since(DWORD tick) {
     return GetTickCount() - tick;
 }
 
+DWORD Slowness = 1;
+
+DWORD Scaled(DWORD ms) {
+    return ms * Slowness;
+}
+
 void EndProcess(HANDLE process) {
     TerminateProcess(process, 0);
-    WaitForSingleObject(process, EXIT_TIMEOUT_MS);
+    WaitForSingleObject(process, Scaled(EXIT_TIMEOUT_MS));
     CloseHandle(process);
 }
 
@@ -142,7 +149,7 @@ Box ReadAndCloseBox(HWND window) {
     box.text = text;
     PostMessageA(window, WM_COMMAND, IDOK, 0);
     DWORD start = GetTickCount();
-    while (IsWindow(window) && IsWindowVisible(window) && Since(start) < BOX_TIMEOUT_MS) {
+    while (IsWindow(window) && IsWindowVisible(window) && Since(start) < Scaled(BOX_TIMEOUT_MS)) {
         Sleep(POLL_MS);
     }
     return box;
@@ -155,9 +162,9 @@ static DWORD WINAPI ShowProbeErrorBox(LPVOID) {
 
 std::string DefaultErrorCaption(void) {
     HANDLE thread = CreateThread(NULL, 0, ShowProbeErrorBox, NULL, 0, NULL);
-    HWND box = WaitForBox(GetCurrentProcessId(), NULL, BOX_TIMEOUT_MS);
+    HWND box = WaitForBox(GetCurrentProcessId(), NULL, Scaled(BOX_TIMEOUT_MS));
     std::string caption = box ? ReadAndCloseBox(box).caption : "";
-    WaitForSingleObject(thread, BOX_TIMEOUT_MS);
+    WaitForSingleObject(thread, Scaled(BOX_TIMEOUT_MS));
     CloseHandle(thread);
     return caption;
 }
@@ -169,13 +176,14 @@ bool StartProgram(const std::string &path, Program *program) {
         return false;
     }
     DWORD start = GetTickCount();
-    while (!program->dialog && Since(start) < START_TIMEOUT_MS &&
+    while (!program->dialog && Since(start) < Scaled(START_TIMEOUT_MS) &&
            WaitForSingleObject(program->info.hProcess, POLL_MS) == WAIT_TIMEOUT) {
         program->dialog = FindDialogWindow(program->info.dwProcessId, NULL, "Ferrowin");
     }
     if (!program->dialog) {
         return false;
     }
+    program->startMs = Since(start);
     program->list = GetDlgItem(program->dialog, IDC_PROCESS_LIST);
     program->remote = (char *)VirtualAllocEx(program->info.hProcess, NULL, REMOTE_BLOCK_BYTES,
                                              MEM_COMMIT, PAGE_READWRITE);
@@ -183,7 +191,7 @@ bool StartProgram(const std::string &path, Program *program) {
 }
 
 bool WaitForExit(const Program &program, DWORD *exitCode) {
-    if (WaitForSingleObject(program.info.hProcess, EXIT_TIMEOUT_MS) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(program.info.hProcess, Scaled(EXIT_TIMEOUT_MS)) != WAIT_OBJECT_0) {
         return false;
     }
     GetExitCodeProcess(program.info.hProcess, exitCode);
@@ -194,7 +202,7 @@ static bool SendToList(const Program &program, UINT message, WPARAM wParam, LPAR
                        LRESULT *result) {
     DWORD_PTR answer = 0;
     if (!SendMessageTimeoutA(program.list, message, wParam, lParam, SMTO_ABORTIFHUNG,
-                             MESSAGE_TIMEOUT_MS, &answer)) {
+                             Scaled(MESSAGE_TIMEOUT_MS), &answer)) {
         return false;
     }
     *result = (LRESULT)answer;
@@ -320,7 +328,7 @@ bool HandledBeforeRebuild(const Program &program) {
     }
     DWORD start = GetTickCount();
     while (!RowMarked(program, 1, mark)) {
-        if (Since(start) > MESSAGE_TIMEOUT_MS) {
+        if (Since(start) > Scaled(MESSAGE_TIMEOUT_MS)) {
             return false;
         }
         Sleep(POLL_MS);
@@ -340,8 +348,8 @@ DWORD WaitForRebuild(const Program &program, DWORD since, DWORD limit, DWORD *ga
 
 bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap) {
     DWORD start = GetTickCount(), late = 0;
-    if (!MarkRowZero(program) ||
-        WaitForRebuild(program, start, REFRESH_TIMEOUT_MS, &late) >= REFRESH_TIMEOUT_MS) {
+    if (!MarkRowZero(program) || WaitForRebuild(program, start, Scaled(REFRESH_TIMEOUT_MS),
+                                                &late) >= Scaled(REFRESH_TIMEOUT_MS)) {
         return false;
     }
     *tick = GetTickCount();
@@ -349,6 +357,21 @@ bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap) {
         *gap = late;
     }
     return true;
+}
+
+DWORD MeasureSlowness(const Program &program) {
+    // The longest: how late a refresh is noticed depends on where in its
+    // poll the driver was, and the checks need every one noticed in time.
+    DWORD longest = 0, tick, gap;
+    for (int i = 0; i < 3; ++i) {
+        if (WaitForRefresh(program, &tick, &gap) && gap > longest) {
+            longest = gap;
+        }
+    }
+    DWORD slowness = (longest + USUAL_REFRESH_WAIT_MS - 1) / USUAL_REFRESH_WAIT_MS;
+    slowness = std::max(slowness, (program.startMs + USUAL_START_MS - 1) / USUAL_START_MS);
+    Slowness = std::min(std::max(slowness, (DWORD)1), (DWORD)MAX_SLOWNESS);
+    return longest;
 }
 
 std::vector<Row> ReadSteadyRows(const Program &program, int columns) {

@@ -24,6 +24,13 @@ enum {
 std::string Format(const char *format, ...);
 DWORD Since(DWORD tick);
 
+// How many times slower than a usual machine this one runs the program (1 to
+// MAX_SLOWNESS; 1 until measured). The waits that only bound how long an
+// event may take are Scaled; the checks of the program's own timing are not.
+enum { USUAL_REFRESH_WAIT_MS = 100, USUAL_START_MS = 2000, MAX_SLOWNESS = 8 };
+extern DWORD Slowness;
+DWORD Scaled(DWORD ms);
+
 // Ends the process if it still runs, and closes the driver's handle to it.
 void EndProcess(HANDLE process);
 
@@ -70,6 +77,7 @@ struct Program {
     HWND dialog;
     HWND list;
     char *remote;
+    DWORD startMs; // until the dialog showed
 };
 
 // False when it did not start (no process handle), showed no dialog
@@ -110,6 +118,11 @@ DWORD WaitForRebuild(const Program &program, DWORD since, DWORD limit, DWORD *ga
 // is taken just after it, and `gap` (when asked for) is as above. False when
 // none comes.
 bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap = NULL);
+// Sets Slowness from how long the program took to show its dialog and how
+// long its refreshes keep the driver waiting: at most USUAL_START_MS and
+// USUAL_REFRESH_WAIT_MS on a usual machine. Returns the longest of a few
+// such waits.
+DWORD MeasureSlowness(const Program &program);
 // Polls until the process has a row (or none); the time it took, or -1.
 long WaitForRow(const Program &program, DWORD processId, bool present, DWORD ms);
 
