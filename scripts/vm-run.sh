@@ -106,12 +106,14 @@ tests)
     for name in $names; do
         [ -f "$results/tests/$name.status" ] || missing="$missing $name"
     done
+    # An entry without a result fails by itself (vm-run.sh result); the
+    # machine as a whole failed only when it recorded none.
     if [ "$job_status" != 0 ] || [ -n "$missing" ]; then
         echo "vm-run: the machine's job ended with $job_status${missing:+; no result for$missing}"
         echo "vm-run: the end of its CTest log ($results/ctest.log):"
         tail -n 25 "$results/ctest.log" 2>/dev/null
         show_console
-        exit 1
+        [ "$(echo "$missing" | wc -w)" -lt "$(echo "$names" | wc -w)" ] || exit 1
     fi
     ;;
 result)

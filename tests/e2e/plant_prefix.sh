@@ -1,6 +1,6 @@
 #!/bin/sh
 # Makes a copy of the build's Wine prefix with planted system DLLs: files are
-# hard links, except the registry, which Wine writes, and the planted DLLs.
+# links, except the registry, which Wine writes, and the planted DLLs.
 # Usage: plant_prefix.sh PREFIX COPY [FOLDER DLL]... where FOLDER is system32
 # (64-bit DLLs) or syswow64 (32-bit ones), which is system32 in a 32-bit prefix.
 set -eu
@@ -8,7 +8,15 @@ from=$1 to=$2
 shift 2
 [ -d "$to" ] && WINEPREFIX=$to wineserver -k 2>/dev/null || true
 rm -rf "$to"
-cp -al "$from" "$to"
+# Where the prefix lies on another file system than the copy (an overlay in
+# the emulated machine), symbolic links stand in for hard links; the drive
+# links stay relative, so that C: is the copy's own.
+if ! cp -al "$from" "$to" 2>/dev/null; then
+    rm -rf "$to"
+    cp -as "$(cd "$from" && pwd)" "$to"
+    rm -rf "$to/dosdevices"
+    cp -a "$from/dosdevices" "$to/"
+fi
 for file in "$from"/*.reg; do
     cp --remove-destination "$file" "$to/"
 done
