@@ -1,13 +1,13 @@
 # Sourced by the benchmark scripts with $targets set: installs what is
 # missing, builds those targets, makes the prefix and prints the machine.
-# $bench_build is the build measured: the x86-64 one where Wine runs 64-bit
-# programs only.
+# $bench_build is the build measured: the x86-64 one where this host's Wine
+# runs 64-bit programs only (the emulated machine is too slow to measure).
 set -eu
 cd "$(dirname "$0")/.."
 FERROWIN_BUILD=$(sh scripts/build.sh $targets)
 . scripts/wine-env.sh
 bench_build=$FERROWIN_BUILD
-if [ "$FERROWIN_WINE_MODE" = 64 ]; then
+if [ "$FERROWIN_WINE_MODE" != full ]; then
     bench_build=$FERROWIN_BUILD/x86_64
     cmake --build "$FERROWIN_BUILD" --target x86_64 >/dev/null
     # shellcheck disable=SC2046 # one word per option
