@@ -27,15 +27,8 @@ done
 # Each step's output goes to a log, shown only when the step fails.
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-step() { # step WHAT COMMAND...
-    what=$1
-    shift
-    if ! "$@" >"$log" 2>&1; then
-        echo "bootstrap: $what failed; its last lines:" >&2
-        tail -n 20 "$log" >&2
-        exit 1
-    fi
-}
+step_who=bootstrap
+. "$(dirname "$0")/step.sh"
 
 if [ -n "$missing" ]; then
     echo "bootstrap: installing$missing" >&2

@@ -19,15 +19,8 @@ fi
 
 mkdir -p "$vm"
 log=$vm/setup.log
-step() { # step WHAT COMMAND...
-    what=$1
-    shift
-    if ! "$@" >"$log" 2>&1; then
-        echo "vm-setup: $what failed; its last lines ($log):" >&2
-        tail -n 20 "$log" >&2
-        exit 1
-    fi
-}
+step_who=vm-setup step_log_kept=1
+. "$(dirname "$0")/step.sh"
 fail() {
     echo "vm-setup: $1" >&2
     exit 1
