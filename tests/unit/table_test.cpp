@@ -344,6 +344,15 @@ class RepaintTest : public TableTest {
         AddFakeProcesses(40);
         ShowWindow(GetParent(list), SW_SHOWNA);
         RefreshProcessTable(list, &state);
+        // Half of the last row on screen shows, text and all.
+        RECT window, client, row = RowBounds(0);
+        GetWindowRect(list, &window);
+        GetClientRect(list, &client);
+        int height = row.bottom - row.top;
+        int shown = row.top + (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0) * height;
+        SetWindowPos(list, NULL, 0, 0, window.right - window.left,
+                     window.bottom - window.top + shown + height / 2 - client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER);
         Settle();
     }
     void Settle() {
