@@ -326,12 +326,13 @@ void ScrollToRow(HWND list, int row) {
 }
 
 // Blackens part of a window and leaves it due for a repaint, as a message box
-// closing over it would.
+// closing over it would: the window itself, not its children, which the
+// system leaves alone where they are hidden.
 void LeaveDamage(HWND window, RECT area) {
     HDC dc = GetDC(window);
     FillRect(dc, &area, (HBRUSH)GetStockObject(BLACK_BRUSH));
     ReleaseDC(window, dc);
-    InvalidateRect(window, &area, TRUE);
+    RedrawWindow(window, &area, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
 }
 
 // The refresh repaints only what changed on screen. These run on a shown
