@@ -65,20 +65,15 @@ static void TakeListPicture(HWND list, ListPicture *picture) {
 // Adds what was damaged while redraw was off: a window uncovering the list on
 // a desktop without composition, another program's RedrawWindow. Such damage
 // lands in the list's update region, or, where turning redraw off hid the
-// list from the window manager, in the dialog's over the list; then only a
-// whole repaint of the list mends it. TRUE when that is so.
+// list, in the dialog's over it. TRUE when the dialog is due at all: the list
+// is then repainted whole. Between ticks the dialog has painted itself, so
+// that is rare.
 static BOOL AddDamageDuringRebuild(HWND list, ListPicture *picture) {
     RECT due = RepaintDue(list);
     UnionRect(&picture->pending, &picture->pending, &due);
     due = RepaintDue(ListHeader(list));
     UnionRect(&picture->headerPending, &picture->headerPending, &due);
-
-    HWND parent = GetParent(list);
-    RECT bounds, over;
-    GetWindowRect(list, &bounds);
-    MapWindowPoints(NULL, parent, (POINT *)&bounds, 2);
-    due = RepaintDue(parent);
-    return IntersectRect(&over, &due, &bounds);
+    return GetUpdateRect(GetParent(list), NULL, FALSE);
 }
 
 static BOOL SameBytes(const void *a, const void *b, DWORD size) {
