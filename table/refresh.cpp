@@ -42,12 +42,38 @@ static void TakeListView(HWND list, ListView *view) {
     }
 }
 
+// Bounds of the repaint due in a window; empty when none is, or when there is
+// no such window (a list without a header): a rectangle left unset here
+// would be invalidated later, and InvalidateRect(NULL, ...) invalidates every
+// window on the desktop.
+static RECT RepaintDue(HWND window) {
+    RECT due = {0, 0, 0, 0};
+    if (window) {
+        GetUpdateRect(window, &due, FALSE);
+    }
+    return due;
+}
+
 static void TakeListPicture(HWND list, ListPicture *picture) {
     TakeListView(list, &picture->view);
     // The bounds stand in for the update regions themselves, which would take
     // gdi32 regions to hold.
-    GetUpdateRect(list, &picture->pending, FALSE);
-    GetUpdateRect(ListHeader(list), &picture->headerPending, FALSE);
+    picture->pending = RepaintDue(list);
+    picture->headerPending = RepaintDue(ListHeader(list));
+}
+
+// Adds what was damaged while redraw was off: a window uncovering the list on
+// a desktop without composition, another program's RedrawWindow. Such damage
+// lands in the list's update region, or, where turning redraw off hid the
+// list, in the dialog's over it. TRUE when the dialog is due at all: the list
+// is then repainted whole. Between ticks the dialog has painted itself, so
+// that is rare.
+static BOOL AddDamageDuringRebuild(HWND list, ListPicture *picture) {
+    RECT due = RepaintDue(list);
+    UnionRect(&picture->pending, &picture->pending, &due);
+    due = RepaintDue(ListHeader(list));
+    UnionRect(&picture->headerPending, &picture->headerPending, &due);
+    return GetUpdateRect(GetParent(list), NULL, FALSE);
 }
 
 static BOOL SameBytes(const void *a, const void *b, DWORD size) {
@@ -61,14 +87,18 @@ static BOOL SameBytes(const void *a, const void *b, DWORD size) {
 // Scrolls the rebuilt list back to the row that was at the top before, as far
 // as the new rows allow. In report view the scroll is in pixels, one row's
 // height per row, and relative: with redraw off some list versions keep the
-// old position through the emptying, others go back to the top.
-static void RestoreTopRow(HWND list, int topRow) {
+// old position through the emptying, others go back to the top. TRUE when it
+// had to scroll: some lists move the bits on screen then, redraw off or not,
+// so what the screen shows no longer follows from what it showed before.
+static BOOL RestoreTopRow(HWND list, int topRow) {
     int rows = topRow - (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
     RECT bounds;
     bounds.left = LVIR_BOUNDS;
-    if (rows != 0 && SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&bounds)) {
-        SendMessageA(list, LVM_SCROLL, 0, rows * (bounds.bottom - bounds.top));
+    if (rows == 0 || !SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&bounds)) {
+        return FALSE;
     }
+    SendMessageA(list, LVM_SCROLL, 0, rows * (bounds.bottom - bounds.top));
+    return TRUE;
 }
 
 // Autosizes a name column when one of its texts changed or the user has
@@ -97,7 +127,10 @@ static void RepaintChangedRows(HWND list, const ListPicture *before,
                                const ProcessRecord *previous) {
     RedrawWindow(list, NULL, NULL, RDW_VALIDATE | RDW_ALLCHILDREN);
     InvalidateRect(list, &before->pending, TRUE);
-    InvalidateRect(ListHeader(list), &before->headerPending, TRUE);
+    HWND header = ListHeader(list);
+    if (header) {
+        InvalidateRect(header, &before->headerPending, TRUE);
+    }
     for (int i = 0; i < before->view.shown; ++i) {
         int row = before->view.topRow + i;
         if (row < before->view.rows &&
@@ -169,16 +202,17 @@ void RefreshProcessTable(HWND list, ListState *state) {
         namesChanged = namesChanged || !SameBytes(previous[i].ImageName, Table.Records[i].ImageName,
                                                   IMAGE_NAME_BYTES);
     }
-    RestoreTopRow(list, before.view.topRow);
+    BOOL scrolled = RestoreTopRow(list, before.view.topRow);
     FitNameColumn(list, 0, idsChanged, &state->fittedWidth[0]);
     FitNameColumn(list, 1, namesChanged, &state->fittedWidth[1]);
+    BOOL damagedWhole = AddDamageDuringRebuild(list, &before);
 
     // What moved is known only once redraw is back on: the list then fits its
     // scroll position and bars to the new rows.
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     ListView after;
     TakeListView(list, &after);
-    if (previous && SameBytes(&before.view, &after, sizeof after)) {
+    if (previous && !scrolled && !damagedWhole && SameBytes(&before.view, &after, sizeof after)) {
         RepaintChangedRows(list, &before, previous);
     } else {
         RedrawWindow(list, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);

@@ -799,9 +799,9 @@ static void CheckCloseButton(const Program &program) {
            Format("ended %d, exit code %lu", ended, exitCode));
 }
 
-// With a system psapi.dll that lacks GetProcessMemoryInfo the program shows
-// only the error box, and ends with 0 once it is closed.
-static void RunMissingFunctionCheck(const std::string &programPath) {
+// Without a system psapi.dll, or with one that lacks GetProcessMemoryInfo, the
+// program shows only its error box, and ends with 0 once it is closed.
+static void RunPsapiFailureCheck(const std::string &programPath, const char *text) {
     std::string errorCaption = DefaultErrorCaption();
     Program program;
     ZeroMemory(&program, sizeof program);
@@ -810,9 +810,8 @@ static void RunMissingFunctionCheck(const std::string &programPath) {
     Box box = window ? ReadAndCloseBox(window) : Box();
     DWORD exitCode = 0;
     bool ended = program.info.hProcess && WaitForExit(program, &exitCode);
-    static const char text[] = "Cannot find GetProcessMemoryInfo in psapi.dll";
     Expect(box.text == text && box.caption == errorCaption && ended && exitCode == 0,
-           "without GetProcessMemoryInfo in psapi.dll: its error box, then exit code 0",
+           Format("%s: the error box, then exit code 0", Quote(text).c_str()),
            Format("box %s captioned %s (expected %s), ended %d, exit code %lu",
                   Quote(box.text).c_str(), Quote(box.caption).c_str(), Quote(errorCaption).c_str(),
                   ended, exitCode));
@@ -900,7 +899,9 @@ int main(int argc, char **argv) {
     } else if (only && strcmp(only, "no-dialog") == 0) {
         RunNoDialogCheck(argv[1]);
     } else if (only && strcmp(only, "no-function") == 0) {
-        RunMissingFunctionCheck(argv[1]);
+        RunPsapiFailureCheck(argv[1], "Cannot find GetProcessMemoryInfo in psapi.dll");
+    } else if (only && strcmp(only, "no-psapi") == 0) {
+        RunPsapiFailureCheck(argv[1], "Cannot load psapi.dll");
     } else {
         RunChecks(argv[1]);
     }

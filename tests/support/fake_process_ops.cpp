@@ -133,6 +133,9 @@ BOOL ReadNextProcess(HANDLE snapshot, PROCESSENTRY32 *entry) {
 }
 
 HANDLE OpenProcessHandle(DWORD access, DWORD processId) {
+    if (Fake.onOpen) {
+        Fake.onOpen(processId);
+    }
     Fake.openedIds.push_back(processId);
     Fake.openAccess.push_back(access);
     const FakeProcess *p = processId != 0 ? FindProcess(processId) : nullptr;

@@ -27,6 +27,9 @@ struct FakeSystem {
     // Called just before the snapshot's first entry is read, so a test can
     // make a process end between the snapshot and the open.
     void (*afterSnapshot)(void);
+    // Called at each open, while the refresh rebuilds the list with its
+    // redraw off, so a test can damage the list at that moment.
+    void (*onOpen)(DWORD processId);
     MemoryFigures memory[2]; // successive reads: before, after
     int memoryReads;
 

@@ -326,12 +326,13 @@ void ScrollToRow(HWND list, int row) {
 }
 
 // Blackens part of a window and leaves it due for a repaint, as a message box
-// closing over it would.
+// closing over it would: the window itself, not its children, which the
+// system leaves alone where they are hidden.
 void LeaveDamage(HWND window, RECT area) {
     HDC dc = GetDC(window);
     FillRect(dc, &area, (HBRUSH)GetStockObject(BLACK_BRUSH));
     ReleaseDC(window, dc);
-    InvalidateRect(window, &area, TRUE);
+    RedrawWindow(window, &area, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
 }
 
 // The refresh repaints only what changed on screen. These run on a shown
@@ -344,6 +345,15 @@ class RepaintTest : public TableTest {
         AddFakeProcesses(40);
         ShowWindow(GetParent(list), SW_SHOWNA);
         RefreshProcessTable(list, &state);
+        // Half of the last row on screen shows, text and all.
+        RECT window, client, row = RowBounds(0);
+        GetWindowRect(list, &window);
+        GetClientRect(list, &client);
+        int height = row.bottom - row.top;
+        int shown = row.top + (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0) * height;
+        SetWindowPos(list, NULL, 0, 0, window.right - window.left,
+                     window.bottom - window.top + shown + height / 2 - client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER);
         Settle();
     }
     void Settle() {
@@ -392,7 +402,18 @@ TEST_F(RepaintTest, UnchangedListIsNeitherMeasuredNorRepainted) {
 enum { PAGE = 1000, FITS = PAGE - 4, OVERFLOWS = 3 * PAGE };
 enum Scroll { TOP, MIDDLE, BOTTOM };
 enum Where { ABOVE, INSIDE, BELOW }; // the rows on screen
-enum Extra { NONE, SELECTED, LONGER_NAME, SHORTER_NAME, DRAGGED, LIST_DUE, HEADER_DUE };
+enum Extra {
+    NONE,
+    SELECTED,
+    FIGURES,
+    LONGER_NAME,
+    SHORTER_NAME,
+    DRAGGED,
+    LIST_DUE,
+    HEADER_DUE,
+    LIST_DAMAGED, // while the refresh runs
+    DIALOG_DAMAGED,
+};
 
 struct Scenario {
     const char *name;
@@ -420,12 +441,45 @@ const Scenario scenarios[] = {
     {"scroll bar goes", PAGE + 2, TOP, 3, 0, INSIDE, NONE},
     {"scroll bar comes", FITS, TOP, 0, PAGE, INSIDE, NONE},
     {"selection dropped", OVERFLOWS, MIDDLE, 0, 0, INSIDE, SELECTED},
+    {"middle, only figures change", OVERFLOWS, MIDDLE, 0, 0, INSIDE, FIGURES},
     {"a name gets longer", OVERFLOWS, MIDDLE, 0, 0, INSIDE, LONGER_NAME},
     {"the longest name gets shorter", OVERFLOWS, MIDDLE, 0, 0, INSIDE, SHORTER_NAME},
     {"a name column dragged", OVERFLOWS, MIDDLE, 0, 0, INSIDE, DRAGGED},
     {"a repaint due in the list", OVERFLOWS, BOTTOM, 0, 0, INSIDE, LIST_DUE},
     {"a repaint due in the header", OVERFLOWS, MIDDLE, 0, 0, INSIDE, HEADER_DUE},
+    {"a window uncovers the list mid-refresh", OVERFLOWS, MIDDLE, 0, 0, INSIDE, LIST_DAMAGED},
+    {"the dialog is uncovered over the list mid-refresh", OVERFLOWS, MIDDLE, 0, 0, INSIDE,
+     DIALOG_DAMAGED},
 };
+
+// Damage done at the first open of a refresh, with the list's redraw off. As
+// on a desktop without composition, either the list is due where it was
+// uncovered or, where turning redraw off hid it, the dialog over it is.
+HWND damagedList;
+RECT damagedArea; // in the list's client coordinates
+bool damageTheDialog;
+
+void DamageOnce(DWORD) {
+    if (damagedList) {
+        HWND window = damageTheDialog ? GetParent(damagedList) : damagedList;
+        RECT area = damagedArea;
+        MapWindowPoints(damagedList, window, (POINT *)&area, 2);
+        LeaveDamage(window, area);
+        damagedList = NULL;
+    }
+}
+
+// Some list versions go back to the top when emptied, scrolling the bits on
+// screen even with redraw off; the refresh must bring the rows back and
+// repaint what the scrolling left.
+WNDPROC keepingListProc;
+
+LRESULT CALLBACK TopWhenEmptiedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == LVM_DELETEALLITEMS) {
+        ScrollToRow(hwnd, 0);
+    }
+    return CallWindowProcA(keepingListProc, hwnd, message, wParam, lParam);
+}
 
 // Whatever changed between two ticks, what the list shows afterwards is what
 // a full repaint of it shows, and it stays scrolled as far as the new rows
@@ -437,7 +491,22 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
         return pages * page + n - pages * PAGE;
     };
     DWORD newId = 90000;
-    for (const Scenario &s : scenarios) {
+    Fake.onOpen = DamageOnce;
+    // Each scenario on a list that keeps its place when emptied, then the
+    // scrolled ones again on a list that goes back to the top.
+    const int n = sizeof scenarios / sizeof scenarios[0];
+    for (int run = 0; run < 2 * n; ++run) {
+        const Scenario &s = scenarios[run % n];
+        bool toTop = run >= n;
+        if (run == n) {
+            keepingListProc =
+                (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)TopWhenEmptiedProc);
+        }
+        if (toTop && s.scroll == TOP) {
+            continue;
+        }
+        SCOPED_TRACE(toTop ? "a list that goes to the top when emptied"
+                           : "a list that keeps its place");
         SCOPED_TRACE(s.name);
         Fake.processes.clear();
         AddFakeProcesses(count(s.processes));
@@ -466,8 +535,16 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
         int fitted = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0);
         if (s.extra == SELECTED) {
             SendMessageA(list, LVM_SETITEMSTATE, top + 1, (LPARAM)&selected);
+        } else if (s.extra == FIGURES) {
+            // A row on screen, and the last one, which shows only in part.
+            RECT client;
+            GetClientRect(list, &client);
+            ASSERT_LT(RowBounds(top + page).top, client.bottom) << "no row shows in part";
+            Fake.processes[top + 2].workingSetBytes += 4096;
+            Fake.processes[top + page].workingSetBytes += 4096;
         } else if (s.extra == LONGER_NAME) {
-            Fake.processes[top + 1].name = "a-much-longer-image-name-than-any-before.exe";
+            // Alike in its first characters, so only a whole comparison tells.
+            Fake.processes[top + 1].name += "-a-much-longer-name-than-any-before.exe";
         } else if (s.extra == SHORTER_NAME) {
             Fake.processes[5].name = "p.exe";
         } else if (s.extra == DRAGGED) {
@@ -476,6 +553,10 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
             LeaveDamage(list, RowBounds(top + 3));
         } else if (s.extra == HEADER_DUE) {
             LeaveDamage(header, all);
+        } else if (s.extra == LIST_DAMAGED || s.extra == DIALOG_DAMAGED) {
+            damagedList = list;
+            damagedArea = RowBounds(top + 3);
+            damageTheDialog = s.extra == DIALOG_DAMAGED;
         }
 
         RefreshProcessTable(list, &state);
@@ -493,6 +574,7 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
                 << "the name column is fitted to the longer name";
         }
     }
+    SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)keepingListProc);
 }
 
 ListState refusingState;

@@ -148,6 +148,12 @@ TEST_F(MainDialogTest, InitialisationSetsUpColumnsAndRefreshesAtOnce) {
         EXPECT_EQ(i < 2 ? LVCFMT_LEFT : LVCFMT_RIGHT, column.fmt & LVCFMT_JUSTIFYMASK);
         if (i == 4) {
             EXPECT_EQ(100, column.cx) << "MaxWorkingSetSize keeps its width";
+        } else if (i >= 2) {
+            // The refresh fits the name columns again; these keep the start's fit.
+            SendMessageA(ProcessList, LVM_SETCOLUMNWIDTH, i,
+                         MAKELPARAM(LVSCW_AUTOSIZE_USEHEADER, 0));
+            EXPECT_EQ(column.cx, SendMessageA(ProcessList, LVM_GETCOLUMNWIDTH, i, 0))
+                << "fitted to its title at start, so the title shows whole";
         }
     }
     DWORD extended = (DWORD)SendMessageA(ProcessList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
