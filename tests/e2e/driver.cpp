@@ -286,7 +286,8 @@ static void CheckDebugPrivilege(const Program &program) {
 
 // The stack protector's guard as the running program holds it: the variable
 // the load configuration names, found through the image's headers in the
-// program's memory (the loader may have placed the image anywhere).
+// program's memory (the loader may have placed the image anywhere). A
+// directory too small to hold SecurityCookie names none: loaders skip it.
 static bool ReadSecurityCookie(const Program &program, ULONG_PTR *cookie) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, program.info.dwProcessId);
     MODULEENTRY32 module;
@@ -306,12 +307,16 @@ static bool ReadSecurityCookie(const Program &program, ULONG_PTR *cookie) {
     };
     // SecurityCookie's offset in the documented layout of each bitness.
     const DWORD cookieField = sizeof(void *) == 8 ? 0x58 : 0x3C;
-    return found && read(base, &dos, sizeof dos) && read(base + dos.e_lfanew, &nt, sizeof nt) &&
-           read(base +
-                    nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG]
-                        .VirtualAddress +
-                    cookieField,
-                &address, sizeof address) &&
+    IMAGE_DATA_DIRECTORY directory;
+    if (!found || !read(base, &dos, sizeof dos) || !read(base + dos.e_lfanew, &nt, sizeof nt)) {
+        return false;
+    }
+    directory = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
+    if (directory.VirtualAddress == 0 || directory.Size < cookieField + sizeof address) {
+        SetLastError(ERROR_BAD_EXE_FORMAT);
+        return false;
+    }
+    return read(base + directory.VirtualAddress + cookieField, &address, sizeof address) &&
            read((const void *)address, cookie, sizeof *cookie);
 }
 
@@ -321,7 +326,9 @@ static void CheckSecurityCookie(const Program &program) {
         sizeof(void *) == 8 ? (ULONG_PTR)0x00002B992DDFA232ull : (ULONG_PTR)0xBB40E64Eu;
     ULONG_PTR cookie = 0;
     if (!ReadSecurityCookie(program, &cookie)) {
-        Expect(false, what, Format("cannot read it, error %lu", GetLastError()));
+        Expect(false, what,
+               Format("error %lu (193: no load configuration directory that reaches the cookie)",
+                      GetLastError()));
         return;
     }
     Expect(cookie != DEFAULT_COOKIE, what, Format("it holds 0x%llX", (unsigned long long)cookie));
