@@ -16,12 +16,13 @@ pe_pointer() { # pe_pointer FILE OFFSET
 }
 
 # Sets pe_magic (267 for PE32, 523 for PE32+), pe_image_base, pe_directories
-# (the file offset of the data directories) and pe_sections (of the section
-# table) and pe_section_count.
+# (the file offset of the data directories), pe_checksum_at (of CheckSum),
+# pe_sections (of the section table) and pe_section_count.
 pe_headers() { # pe_headers FILE
     pe_signature=$(pe_u32 "$1" 60)
     pe_optional=$((pe_signature + 24))
     pe_magic=$(pe_u16 "$1" "$pe_optional")
+    pe_checksum_at=$((pe_optional + 64))
     if [ "$pe_magic" = 267 ]; then
         pe_image_base=$(pe_u32 "$1" $((pe_optional + 28)))
         pe_directories=$((pe_optional + 96))
@@ -48,6 +49,21 @@ pe_file_offset() { # pe_file_offset FILE RVA
         i=$((i + 1))
     done
     return 1
+}
+
+# The image checksum as the platform computes it: the file's 16-bit words
+# (CheckSum itself counted as zero) added with the carries folded back in
+# after each word, then the file's length added (needs pe_headers).
+pe_checksum() { # pe_checksum FILE
+    od -An -v -tu2 "$1" | awk -v skip=$((pe_checksum_at / 2)) -v bytes="$(wc -c <"$1")" '
+        { for (i = 1; i <= NF; i++) {
+              if (word != skip && word != skip + 1) {
+                  sum += $i
+                  sum = sum % 65536 + int(sum / 65536)
+              }
+              word++
+          } }
+        END { printf "%d\n", sum + bytes }'
 }
 
 pe_write_u32() { # pe_write_u32 FILE OFFSET VALUE

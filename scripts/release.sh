@@ -1,16 +1,14 @@
 #!/bin/sh
 # Builds the release zip: the 32-bit and 64-bit executables, the README and a
-# SHA-256 list, in dist/ferrowin-VERSION.zip.
+# SHA-256 list, in dist/ferrowin-VERSION.zip. The executables are built as
+# scripts/build.sh builds them for the tests (the 64-bit one in the 32-bit
+# build's x86_64/ tree), without the tests, and pass the executable checks
+# the tests run before anything is zipped.
 set -eu
 cd "$(dirname "$0")/.."
-sh scripts/bootstrap.sh
-for arch in i686 x86_64; do
-    cmake --no-warn-unused-cli -S . -B "build-release/$arch" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DFERROWIN_WITH_X64=OFF >/dev/null
-    cmake --build "build-release/$arch" --target ferrowin -j"$(nproc)" -- --no-print-directory >/dev/null
-done
+release=$(FERROWIN_BUILD=build-release FERROWIN_TESTS=0 sh scripts/build.sh ferrowin ferrowin_rebased x86_64)
 # The version is project()'s in CMakeLists.txt, as CMake wrote it for the program.
-header=build-release/i686/generated/res/program.h
+header=$release/generated/res/program.h
 version=$(sed -n 's/^#define PROGRAM_VERSION "\(.*\)"$/\1/p' "$header" 2>/dev/null || true)
 if [ -z "$version" ]; then
     echo "release: no PROGRAM_VERSION in $header; nothing made" >&2
@@ -19,9 +17,18 @@ fi
 
 stage="dist/ferrowin-$version"
 rm -rf "$stage" "$stage.zip"
+for bits in 32 64; do
+    [ "$bits" = 32 ] && tree=$release || tree=$release/x86_64
+    log=$tree/exe-checks.log
+    if ! sh tests/static/check_exe.sh "$tree/ferrowin.exe" "$bits" "$tree/ferrowin_rebased.exe" >"$log" 2>&1; then
+        echo "release: the $bits-bit executable fails its checks ($log); nothing made:" >&2
+        grep -v '^ok ' "$log" >&2
+        exit 1
+    fi
+done
 mkdir -p "$stage"
-cp build-release/i686/ferrowin.exe "$stage/ferrowin.exe"
-cp build-release/x86_64/ferrowin.exe "$stage/ferrowin64.exe"
+cp "$release/ferrowin.exe" "$stage/ferrowin.exe"
+cp "$release/x86_64/ferrowin.exe" "$stage/ferrowin64.exe"
 cp README.md "$stage/README.md"
 (cd "$stage" && sha256sum ferrowin.exe ferrowin64.exe README.md >SHA256SUMS)
 # Fixed times and no extra attributes: the same sources give the same zip.

@@ -284,6 +284,58 @@ static void CheckDebugPrivilege(const Program &program) {
     Expect(state == 2, what, state ? "held but not enabled" : "not in the token, or unreadable");
 }
 
+// The stack protector's guard as the running program holds it: the variable
+// the load configuration names, found through the image's headers in the
+// program's memory (the loader may have placed the image anywhere).
+static bool ReadSecurityCookie(const Program &program, ULONG_PTR *cookie) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, program.info.dwProcessId);
+    MODULEENTRY32 module;
+    module.dwSize = sizeof module;
+    // The first module of a snapshot is the executable.
+    bool found = snapshot != INVALID_HANDLE_VALUE && Module32First(snapshot, &module);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        CloseHandle(snapshot);
+    }
+    const BYTE *base = found ? module.modBaseAddr : NULL;
+    IMAGE_DOS_HEADER dos;
+    IMAGE_NT_HEADERS nt;
+    ULONG_PTR address;
+    auto read = [&](const void *at, void *into, SIZE_T size) {
+        SIZE_T done = 0;
+        return ReadProcessMemory(program.info.hProcess, at, into, size, &done) && done == size;
+    };
+    // SecurityCookie's offset in the documented layout of each bitness.
+    const DWORD cookieField = sizeof(void *) == 8 ? 0x58 : 0x3C;
+    IMAGE_DATA_DIRECTORY directory;
+    if (!found || !read(base, &dos, sizeof dos) || !read(base + dos.e_lfanew, &nt, sizeof nt)) {
+        return false;
+    }
+    directory = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
+    if (directory.VirtualAddress == 0) {
+        SetLastError(ERROR_BAD_EXE_FORMAT);
+        return false;
+    }
+    return read(base + directory.VirtualAddress + cookieField, &address, sizeof address) &&
+           read((const void *)address, cookie, sizeof *cookie);
+}
+
+static void CheckSecurityCookie(const Program &program) {
+    const char *what = "the running program's security cookie is random: neither the documented "
+                       "default nor zero";
+    const ULONG_PTR DEFAULT_COOKIE =
+        sizeof(void *) == 8 ? (ULONG_PTR)0x00002B992DDFA232ull : (ULONG_PTR)0xBB40E64Eu;
+    ULONG_PTR cookie = 0;
+    if (!ReadSecurityCookie(program, &cookie)) {
+        Expect(false, what,
+               Format("error %lu (193: no load configuration directory)", GetLastError()));
+        return;
+    }
+    // A guard left zero (a loader leaves any value but the default alone) is
+    // as good as none.
+    Expect(cookie != DEFAULT_COOKIE && cookie != 0, what,
+           Format("it holds 0x%llX", (unsigned long long)cookie));
+}
+
 // One rebuild a second: of several in a row, some two came closer together
 // than a longer period allows (a busy machine delays some ticks, not all), and
 // some two further apart than a shorter one.
@@ -818,6 +870,22 @@ static void RunPsapiFailureCheck(const std::string &programPath, const char *tex
     EndProcess(program.info.hProcess);
 }
 
+// A stack buffer overrun ends the process at once with
+// STATUS_STACK_BUFFER_OVERRUN, by itself: a message box or anything else
+// waiting for the user would keep it running past the wait.
+static void RunOverrunCheck(const std::string &programPath) {
+    Program program;
+    ZeroMemory(&program, sizeof program);
+    program.info = StartChildProcess("\"" + programPath + "\"");
+    DWORD exitCode = 0;
+    bool ended = program.info.hProcess && WaitForExit(program, &exitCode);
+    Expect(ended && exitCode == 0xC0000409,
+           "a function that overruns its stack buffer ends the process with 0xC0000409",
+           Format("started %d, ended %d, exit code 0x%08lX", program.info.hProcess != NULL, ended,
+                  exitCode));
+    EndProcess(program.info.hProcess);
+}
+
 // The program starts, shows its dialog and ends with "Close".
 static void RunStartCheck(const std::string &programPath) {
     Program program;
@@ -852,6 +920,7 @@ static void RunChecks(const std::string &programPath) {
         CheckControls(program);
         CheckColumns(program);
         CheckDebugPrivilege(program);
+        CheckSecurityCookie(program);
         CheckRowsMatchSnapshot(program);
         Retried("the list is rebuilt every second",
                 [&](const char *what) { return TryRefreshPeriod(program, what); });
@@ -898,6 +967,8 @@ int main(int argc, char **argv) {
         RunStartCheck(argv[1]);
     } else if (only && strcmp(only, "no-dialog") == 0) {
         RunNoDialogCheck(argv[1]);
+    } else if (only && strcmp(only, "overrun") == 0) {
+        RunOverrunCheck(argv[1]);
     } else if (only && strcmp(only, "no-function") == 0) {
         RunPsapiFailureCheck(argv[1], "Cannot find GetProcessMemoryInfo in psapi.dll");
     } else if (only && strcmp(only, "no-psapi") == 0) {

@@ -154,9 +154,11 @@ if [ "$bits" = 32 ]; then
     check $r "32-bit executable at most 12 KiB ($size bytes)"
 fi
 
-# Hardening: ASLR, DEP, SEH, relocations, load configuration, manifest.
+# Hardening: ASLR, DEP, SEH, checksum, relocations, load configuration and
+# stack protector, manifest.
 . "$(dirname "$0")/hardening_checks.sh"
 check_dll_characteristics
+check_checksum
 check_relocations "${3:-}"
 check_load_config
 check_manifest

@@ -1,14 +1,18 @@
-# The hardening checks of check_exe.sh, sourced by it: ASLR and DEP flags,
-# NO_SEH or HIGH_ENTROPY_VA, relocations proven by a second link at another
-# image base, the load configuration, the manifest. They use check_exe.sh's
+# The hardening checks of check_exe.sh, sourced by it: ASLR, DEP and
+# Terminal Server flags, NO_SEH or HIGH_ENTROPY_VA, the header's checksum,
+# relocations proven by a second link at another image base, the load
+# configuration and the stack protector's use of its cookie, the manifest. They use check_exe.sh's
 # check, field, $headers, $resources, $exe, $bits and $triple.
 . "$(dirname "$0")/../../scripts/pe.sh"
 
 check_dll_characteristics() {
     flags=$((0x$(field DllCharacteristics)))
-    # DYNAMIC_BASE 0x40, NX_COMPAT 0x100; NO_SEH 0x400, HIGH_ENTROPY_VA 0x20.
+    # DYNAMIC_BASE 0x40, NX_COMPAT 0x100, TERMINAL_SERVER_AWARE 0x8000;
+    # NO_SEH 0x400, HIGH_ENTROPY_VA 0x20.
     [ $((flags & 0x140)) = $((0x140)) ] && r=OK || r=FAIL
     check $r "DYNAMIC_BASE and NX_COMPAT" "DllCharacteristics $(field DllCharacteristics)"
+    [ $((flags & 0x8000)) != 0 ] && r=OK || r=FAIL
+    check $r "TERMINAL_SERVER_AWARE" "DllCharacteristics $(field DllCharacteristics)"
     if [ "$bits" = 32 ]; then
         [ $((flags & 0x400)) != 0 ] && r=OK || r=FAIL
         check $r "NO_SEH" "DllCharacteristics $(field DllCharacteristics)"
@@ -16,6 +20,22 @@ check_dll_characteristics() {
         [ $((flags & 0x20)) != 0 ] && r=OK || r=FAIL
         check $r "HIGH_ENTROPY_VA" "DllCharacteristics $(field DllCharacteristics)"
     fi
+}
+
+# CheckSum, computed here from the file's 32-bit words: their sum folded to
+# 16 bits equals the platform's sum of 16-bit words with end-around carries.
+# A step that writes the file after the linker leaves the linker's sum stale.
+check_checksum() {
+    pe_headers "$exe"
+    stored=$(pe_u32 "$exe" "$pe_checksum_at")
+    computed=$(od -An -v -tu4 "$exe" | awk -v skip=$((pe_checksum_at / 4)) -v bytes="$(wc -c <"$exe")" '
+        { for (i = 1; i <= NF; i++) if (n++ != skip) sum += $i }
+        END {
+            while (sum > 65535) sum = sum % 65536 + int(sum / 65536)
+            printf "%d\n", sum + bytes
+        }')
+    [ "$stored" = "$computed" ] && r=OK || r=FAIL
+    check $r "CheckSum matches the file" "$(printf 'header 0x%08x, file 0x%08x' "$stored" "$computed")"
 }
 
 # The sections of an image that have bytes in the file (not .bss), as
@@ -116,6 +136,55 @@ check_load_config() {
     fi
     [ "$found" = "$cookie" ] && r=OK || r=FAIL
     check $r "security cookie holds the default value" "found $found at $(printf 0x%x "$address")"
+    found=$(cookie_readers "$address")
+    [ "$found" -ge 2 ] && r=OK || r=FAIL
+    check $r "the stack protector's code reads the security cookie ($found instructions)" \
+        "the cookie at $(printf 0x%x "$address") is not the guard the code checks"
+}
+
+# How many instructions of .text read or write the variable at ADDRESS: as
+# an absolute operand (32-bit), or through a RIP-relative operand (objdump
+# notes its target after #) that is the variable or a pointer slot holding
+# its address, which is how x86-64 code reaches a variable of another object.
+# The executable has no symbols, so this is how a guard shows: each protected
+# function reads it on entry and compares with it before returning.
+cookie_readers() { # cookie_readers ADDRESS
+    work=$(mktemp -d)
+    sections_of "$exe" >"$work/sections"
+    od -An -v -tu1 "$exe" | tr -s ' ' '\n' | grep . >"$work/bytes"
+    "$triple-objdump" -d -j .text "$exe" >"$work/code"
+    awk -v cookie="$(printf %x "$1")" -v value="$1" -v width=$((bits / 8)) -v base="$pe_image_base" '
+        function hex(s,    n, i) {
+            n = 0
+            for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", tolower(substr(s, i, 1))) - 1
+            return n
+        }
+        FILENAME == ARGV[1] { size[++count] = $2; offset[count] = $3; rva[count] = $4 - base; next }
+        FILENAME == ARGV[2] { b[FNR - 1] = $1; next }
+        /^ *[0-9a-f]+:\t/ {
+            split($0, part, "\t")
+            if (part[3] ~ /^(call|j)/) next
+            if (match(part[3], /# 0x[0-9a-f]+/)) at = substr(part[3], RSTART + 4, RLENGTH - 4)
+            else if (match(part[3], /[ ,]0x[0-9a-f]+(,|$)/)) at = substr(part[3], RSTART + 3, RLENGTH - 3)
+            else next
+            sub(/,$/, "", at)
+            sub(/^0+/, "", at)
+            refs[at]++
+        }
+        END {
+            for (at in refs) {
+                if (at == cookie) { n += refs[at]; continue }
+                r = hex(at) - base
+                for (s = 1; s <= count; s++)
+                    if (r >= rva[s] && r + width <= rva[s] + size[s]) {
+                        v = 0
+                        for (i = width - 1; i >= 0; i--) v = v * 256 + b[offset[s] + r - rva[s] + i]
+                        if (v == value) n += refs[at]
+                    }
+            }
+            print n + 0
+        }' "$work/sections" "$work/bytes" "$work/code"
+    rm -rf "$work"
 }
 
 check_manifest() {

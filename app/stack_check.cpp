@@ -1,0 +1,25 @@
+// The stack protector's guard and what happens when a frame finds it broken.
+#include "app/stack_check.h"
+
+#ifdef _WIN64
+#define DEFAULT_SECURITY_COOKIE 0x00002B992DDFA232ull
+#else
+#define DEFAULT_SECURITY_COOKIE 0xBB40E64Eu
+#endif
+
+ULONG_PTR __stack_chk_guard = DEFAULT_SECURITY_COOKIE;
+
+// The stack is not to be trusted here: nothing more of the program may run,
+// no message box, no exit routine. The fast-fail interrupt (Windows 8 and
+// later) ends the process in the kernel without running any exception
+// handler; where the platform lacks it, the interrupt would be an access
+// violation that handlers see, so the older systems get TerminateProcess.
+// Not protected itself: a broken guard would bring it back here.
+extern "C" __attribute__((noreturn, no_stack_protector)) void __stack_chk_fail(void) {
+    if (IsProcessorFeaturePresent(PF_FASTFAIL_AVAILABLE)) {
+        __asm__ volatile("int $0x29" : : "c"(FAST_FAIL_STACK_COOKIE_CHECK_FAILURE) : "memory");
+    }
+    for (;;) {
+        TerminateProcess(GetCurrentProcess(), STATUS_STACK_BUFFER_OVERRUN);
+    }
+}
