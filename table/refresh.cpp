@@ -54,25 +54,19 @@ static RECT RepaintDue(HWND window) {
     return due;
 }
 
-static void TakeListPicture(HWND list, ListPicture *picture) {
-    TakeListView(list, &picture->view);
-    // The bounds stand in for the update regions themselves, which would take
-    // gdi32 regions to hold.
+// What is due in the list and its header just before redraw comes back on:
+// what was due before the rebuild, and what was damaged while redraw was off,
+// such as by a window uncovering the list on a desktop without composition or
+// by another program's RedrawWindow. Nothing paints the list in between but a
+// restoring scroll, after which the list is repainted whole anyway. The bounds
+// stand in for the update regions themselves, which would take gdi32 regions
+// to hold. Where turning redraw off hid the list, such damage lands in the
+// dialog's update region instead: TRUE when the dialog is due at all, and
+// then the list is repainted whole (between ticks the dialog has painted
+// itself, so that is rare).
+static BOOL TakeRepaintDue(HWND list, ListPicture *picture) {
     picture->pending = RepaintDue(list);
     picture->headerPending = RepaintDue(ListHeader(list));
-}
-
-// Adds what was damaged while redraw was off: a window uncovering the list on
-// a desktop without composition, another program's RedrawWindow. Such damage
-// lands in the list's update region, or, where turning redraw off hid the
-// list, in the dialog's over it. TRUE when the dialog is due at all: the list
-// is then repainted whole. Between ticks the dialog has painted itself, so
-// that is rare.
-static BOOL AddDamageDuringRebuild(HWND list, ListPicture *picture) {
-    RECT due = RepaintDue(list);
-    UnionRect(&picture->pending, &picture->pending, &due);
-    due = RepaintDue(ListHeader(list));
-    UnionRect(&picture->headerPending, &picture->headerPending, &due);
     return GetUpdateRect(GetParent(list), NULL, FALSE);
 }
 
@@ -155,7 +149,7 @@ void RefreshProcessTable(HWND list, ListState *state) {
 
     // The rebuild is painted once, at the end, and keeps the user's scroll
     // position; emptying the list would otherwise throw it back to the top.
-    TakeListPicture(list, &before);
+    TakeListView(list, &before.view);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
 
     // The rows go before the old block does: a row left standing would ask
@@ -205,14 +199,14 @@ void RefreshProcessTable(HWND list, ListState *state) {
     BOOL scrolled = RestoreTopRow(list, before.view.topRow);
     FitNameColumn(list, 0, idsChanged, &state->fittedWidth[0]);
     FitNameColumn(list, 1, namesChanged, &state->fittedWidth[1]);
-    BOOL damagedWhole = AddDamageDuringRebuild(list, &before);
+    BOOL dialogDue = TakeRepaintDue(list, &before);
 
     // What moved is known only once redraw is back on: the list then fits its
     // scroll position and bars to the new rows.
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     ListView after;
     TakeListView(list, &after);
-    if (previous && !scrolled && !damagedWhole && SameBytes(&before.view, &after, sizeof after)) {
+    if (previous && !scrolled && !dialogDue && SameBytes(&before.view, &after, sizeof after)) {
         RepaintChangedRows(list, &before, previous);
     } else {
         RedrawWindow(list, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);

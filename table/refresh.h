@@ -24,11 +24,12 @@ struct ListView {
     int widths[LIST_COLUMNS];
 };
 
-// What the user saw of the list before a rebuild, so that afterwards only what
-// changed is measured and repainted.
+// What the user saw of the list before a rebuild, and what is due in it when
+// the rebuild ends, so that afterwards only what changed is measured and
+// repainted.
 struct ListPicture {
     ListView view;
-    RECT pending;       // bounds of the repaint already due, or empty
+    RECT pending;       // bounds of the repaint due, or empty
     RECT headerPending; // the same for the column header
 };
 
