@@ -64,9 +64,9 @@ boot() {
     wait "$qemu" || status=$?
     qemu=""
     if [ "$status" = 124 ] || [ "$status" = 137 ]; then
-        echo "stopped after its time limit of $limit s (FERROWIN_VM_TIME_LIMIT)" >"$results/status"
+        echo "no status (the machine was stopped at its time limit of $limit s, FERROWIN_VM_TIME_LIMIT)" >"$results/status"
     elif [ ! -s "$results/status" ]; then
-        echo "no status: the machine ended (qemu's status $status) before its job recorded one" >"$results/status"
+        echo "no status (the machine ended, qemu's status $status, before its job recorded one)" >"$results/status"
     fi
     job_status=$(cat "$results/status")
 }
