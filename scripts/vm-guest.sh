@@ -16,7 +16,7 @@ echo "vm-guest: $(uname -r), $(nproc) processors; $1"
 FERROWIN_WINE32=1 sh scripts/wine-probe.sh
 . scripts/wine-env.sh
 # The host need not have made its own prefix folder yet.
-mkdir -p "$WINEPREFIX"
+mkdir -p "$WINEPREFIX" /tmp/prefix/lower /tmp/prefix/upper /tmp/prefix/work
 
 # The host's prefix is made by the 64-bit loader; this one by the full path.
 # Making it takes minutes here, so the first boot keeps a copy in vm/, and
@@ -25,7 +25,6 @@ mkdir -p "$WINEPREFIX"
 stamp="$(wine --version) $(cksum <scripts/wineprefix.sh)"
 if [ -f "$vm/wineprefix/.ferrowin-ready" ] && [ "$(cat "$vm/wineprefix.stamp" 2>/dev/null)" = "$stamp" ]; then
     # Bound to a plain name first: a comma would end the overlay's option.
-    mkdir -p /tmp/prefix/lower /tmp/prefix/upper /tmp/prefix/work
     mount --bind "/run/ferrowin-host$vm/wineprefix" /tmp/prefix/lower
     mount -t overlay overlay -o lowerdir=/tmp/prefix/lower,upperdir=/tmp/prefix/upper,workdir=/tmp/prefix/work \
         "$WINEPREFIX"

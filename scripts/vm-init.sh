@@ -9,9 +9,7 @@
 /bin/busybox --install -s /bin
 export PATH=/bin
 
-say() {
-    echo "vm-init: $*"
-}
+say() { echo "vm-init: $*"; }
 fail() {
     say "$*; powering off"
     poweroff -f

@@ -44,9 +44,8 @@ else
     FERROWIN_WINE=/usr/lib/wine/wine64
     FERROWIN_PREFIX_KIND=64
 fi
-# The build tree whose programs this host's Wine runs: where that is 64-bit
-# programs only, the x86-64 tree beside the 32-bit build. build_run_tree
-# TARGET... builds them there (the 32-bit build has them already).
+# The tree whose programs Wine runs here (build_run_tree TARGET... builds them
+# there): the x86-64 one beside the 32-bit build where it runs 64-bit ones only.
 FERROWIN_RUN_BUILD=$FERROWIN_BUILD
 [ "$FERROWIN_WINE_MODE" = full ] || FERROWIN_RUN_BUILD=$FERROWIN_BUILD/x86_64
 build_run_tree() {
