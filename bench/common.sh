@@ -6,13 +6,9 @@ set -eu
 cd "$(dirname "$0")/.."
 FERROWIN_BUILD=$(sh scripts/build.sh $targets)
 . scripts/wine-env.sh
-bench_build=$FERROWIN_BUILD
-if [ "$FERROWIN_WINE_MODE" != full ]; then
-    bench_build=$FERROWIN_BUILD/x86_64
-    cmake --build "$FERROWIN_BUILD" --target x86_64 >/dev/null
-    # shellcheck disable=SC2046 # one word per option
-    cmake --build "$bench_build" $(printf -- '--target %s ' $targets) -- --no-print-directory >/dev/null
-fi
+# shellcheck disable=SC2086 # one word per target
+build_run_tree $targets
+bench_build=$FERROWIN_RUN_BUILD
 export FERROWIN_WINE bench_build
 sh scripts/wineprefix.sh
 echo "machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')," \

@@ -9,7 +9,7 @@
 if [ "${1:-}" != --on-display ]; then
     targets="ferrowin idle_child show_tab"
     . "$(dirname "$0")/common.sh"
-    exec xvfb-run -a -s '-screen 0 1280x1024x24' sh "$0" --on-display "$@"
+    exec xvfb-run -a -s "$FERROWIN_SCREEN" sh "$0" --on-display "$@"
 fi
 shift
 set -eu

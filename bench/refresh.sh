@@ -6,6 +6,6 @@ targets=bench
 . "$(dirname "$0")/common.sh"
 # Wine is stopped while the display is still up, so that nothing complains
 # about a lost X connection on the way out.
-xvfb-run -a -s '-screen 0 1280x1024x24' sh -c \
+xvfb-run -a -s "$FERROWIN_SCREEN" sh -c \
     'status=0; sh scripts/wine-run.sh "$bench_build/bench/refresh_bench.exe" "$@" || status=$?
      wineserver -k 2>/dev/null || true; exit $status' refresh "$@"

@@ -10,7 +10,6 @@ cd "$(dirname "$0")/.."
 FERROWIN_BUILD=$(sh scripts/build.sh ferrowin)
 export FERROWIN_BUILD
 . scripts/wine-env.sh
-exe=$FERROWIN_BUILD/ferrowin.exe
 shot=$FERROWIN_BUILD/ferrowin.png
 if [ "$FERROWIN_WINE_MODE" = vm ] && [ "${FERROWIN_WINE32:-}" = vm ]; then
     echo "run: starting the 32-bit ferrowin.exe in the emulated machine, headless (a few minutes)"
@@ -18,14 +17,12 @@ if [ "$FERROWIN_WINE_MODE" = vm ] && [ "${FERROWIN_WINE32:-}" = vm ]; then
     echo "The 32-bit Ferrowin ran in the emulated machine; screenshot saved to $shot"
     exit 0
 fi
-if [ "$FERROWIN_WINE_MODE" != full ]; then
-    sh scripts/build.sh x86_64 >/dev/null
-    exe=$FERROWIN_BUILD/x86_64/ferrowin.exe
-    if [ "$FERROWIN_WINE_MODE" = vm ]; then
-        echo "run: starting the 64-bit ferrowin.exe; the 32-bit one can be seen with FERROWIN_WINE32=vm sh scripts/run.sh (in an emulated machine, headless: a screenshot): $FERROWIN_WINE32_REASON"
-    else
-        echo "run: starting the 64-bit ferrowin.exe; the 32-bit one is not run: $FERROWIN_WINE32_REASON"
-    fi
+build_run_tree ferrowin
+exe=$FERROWIN_RUN_BUILD/ferrowin.exe
+if [ "$FERROWIN_WINE_MODE" = vm ]; then
+    echo "run: starting the 64-bit ferrowin.exe; the 32-bit one can be seen with FERROWIN_WINE32=vm sh scripts/run.sh (in an emulated machine, headless: a screenshot): $FERROWIN_WINE32_REASON"
+elif [ "$FERROWIN_WINE_MODE" = 64 ]; then
+    echo "run: starting the 64-bit ferrowin.exe; the 32-bit one is not run: $FERROWIN_WINE32_REASON"
 fi
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -33,5 +30,5 @@ if [ -n "${DISPLAY:-}" ]; then
     exec sh scripts/wine-run.sh "$exe"
 fi
 
-xvfb-run -a -s '-screen 0 1024x768x24' sh scripts/screenshot.sh "$exe" "$shot"
+xvfb-run -a -s "$FERROWIN_SCREEN" sh scripts/screenshot.sh "$exe" "$shot"
 echo "No \$DISPLAY: Ferrowin ran on a virtual display; screenshot saved to $shot"

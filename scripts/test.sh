@@ -17,16 +17,16 @@ vm)
     echo "test: the _x86 entries run in an emulated machine, all in one boot (qemu without KVM: slow): $FERROWIN_WINE32_REASON"
     sh scripts/vm-setup.sh
     # The machine runs the _x86 entries that these arguments select.
-    FERROWIN_CTEST_ARGS="$*"
+    FERROWIN_CTEST_ARGS=$(for arg; do printf '%s ' "$(quote "$arg")"; done)
     export FERROWIN_CTEST_ARGS
     ;;
 esac
 # CTest runs in a process group of its own (setsid), so that an interrupted
-# run can end all of it: CTest, the virtual display, the tests, and then every
-# Wine process of the build's prefix.
+# run can end all of it: CTest, the virtual display, the tests and the
+# emulated machine, and then every Wine process of the build's prefix.
 mkdir -p "$FERROWIN_BUILD/vm"
 touch "$FERROWIN_BUILD/vm/test-started"
-setsid xvfb-run -a -s '-screen 0 1280x1024x24' ctest --test-dir "$FERROWIN_BUILD" --output-on-failure "$@" &
+setsid xvfb-run -a -s "$FERROWIN_SCREEN" ctest --test-dir "$FERROWIN_BUILD" --output-on-failure "$@" &
 run=$!
 interrupted() {
     trap '' INT TERM

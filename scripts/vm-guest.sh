@@ -14,7 +14,9 @@ echo "vm-guest: $(uname -r), $(nproc) processors; $1"
 
 # This machine's own record of the Wine path (in the writable layer).
 FERROWIN_WINE32=1 sh scripts/wine-probe.sh
-export WINEPREFIX=$FERROWIN_BUILD/wineprefix
+. scripts/wine-env.sh
+# The host need not have made its own prefix folder yet.
+mkdir -p "$WINEPREFIX" /tmp/prefix/lower /tmp/prefix/upper /tmp/prefix/work
 
 # The host's prefix is made by the 64-bit loader; this one by the full path.
 # Making it takes minutes here, so the first boot keeps a copy in vm/, and
@@ -22,9 +24,9 @@ export WINEPREFIX=$FERROWIN_BUILD/wineprefix
 # view of the host's files).
 stamp="$(wine --version) $(cksum <scripts/wineprefix.sh)"
 if [ -f "$vm/wineprefix/.ferrowin-ready" ] && [ "$(cat "$vm/wineprefix.stamp" 2>/dev/null)" = "$stamp" ]; then
-    mkdir -p /tmp/prefix/upper /tmp/prefix/work
-    mount -t overlay overlay -o \
-        "lowerdir=/run/ferrowin-host$vm/wineprefix,upperdir=/tmp/prefix/upper,workdir=/tmp/prefix/work" \
+    # Bound to a plain name first: a comma would end the overlay's option.
+    mount --bind "/run/ferrowin-host$vm/wineprefix" /tmp/prefix/lower
+    mount -t overlay overlay -o lowerdir=/tmp/prefix/lower,upperdir=/tmp/prefix/upper,workdir=/tmp/prefix/work \
         "$WINEPREFIX"
     echo "vm-guest: the 32-bit prefix from an earlier boot"
 else
@@ -44,13 +46,13 @@ tests)
     export FERROWIN_VM_RESULTS=$results/tests
     status=0
     # -FS: the machine's set-up is this very job.
-    xvfb-run -a -s '-screen 0 1280x1024x24' ctest --test-dir "$FERROWIN_BUILD" -FS x86_vm \
+    xvfb-run -a -s "$FERROWIN_SCREEN" ctest --test-dir "$FERROWIN_BUILD" -FS x86_vm \
         -R "$(cat "$results/tests.regex")" --output-on-failure >"$results/ctest.log" 2>&1 ||
         status=$?
     echo "vm-guest: CTest ended with $status"
     ;;
 screenshot)
-    xvfb-run -a -s '-screen 0 1024x768x24' sh scripts/screenshot.sh "$FERROWIN_BUILD/ferrowin.exe" \
+    xvfb-run -a -s "$FERROWIN_SCREEN" sh scripts/screenshot.sh "$FERROWIN_BUILD/ferrowin.exe" \
         "$results/ferrowin.png" >"$results/screenshot.log" 2>&1
     ;;
 esac

@@ -17,7 +17,6 @@ if [ -f "$vm/kernel-ready" ] && [ "$(cat "$vm/initrd-ready" 2>/dev/null)" = "$in
     exit 0
 fi
 
-mkdir -p "$vm"
 log=$vm/setup.log
 step_who=vm-setup step_log_kept=1
 . "$(dirname "$0")/step.sh"
@@ -34,11 +33,16 @@ mkdir -p "$work/deb"
 order=""
 add_module() { # add_module NAME
     case " $order " in *" $1 "*) return ;; esac
-    file=$(find "$modules" -name "$1.ko" | head -n 1)
-    [ -n "$file" ] || fail "the kernel package has no module $1.ko"
-    cp "$file" "$vm/modules/"
+    file=$(find "$modules" -name "$1.ko" -o -name "$1.ko.xz" | head -n 1)
+    [ -n "$file" ] || fail "the kernel package has no module $1.ko or $1.ko.xz"
+    # Debian's kernels after 6.1 ship their modules xz-compressed; busybox's
+    # insmod wants them plain.
+    case $file in
+    *.xz) busybox unxz -c "$file" ;;
+    *) cat "$file" ;;
+    esac >"$vm/modules/$1.ko" || fail "cannot unpack $file"
     # The shell's variables are global: the list is expanded before recursing.
-    for dep in $(tr '\0' '\n' <"$file" | sed -n 's/^depends=//p' | tr ',' ' '); do
+    for dep in $(tr '\0' '\n' <"$vm/modules/$1.ko" | sed -n 's/^depends=//p' | tr ',' ' '); do
         add_module "$dep"
     done
     order="$order $1"
@@ -80,6 +84,7 @@ cp -r "$vm/modules" "$work/initramfs/modules"
 cp /bin/busybox "$work/initramfs/bin/busybox"
 cp "$init" "$work/initramfs/init"
 chmod 755 "$work/initramfs/init" "$work/initramfs/bin/busybox"
-step "packing the initramfs" sh -c "cd '$work/initramfs' && find . | busybox cpio -o -H newc -R 0:0 | gzip -1 >'$vm/initrd.img'"
+step "packing the initramfs" sh -c 'cd "$1" && find . | busybox cpio -o -H newc -R 0:0 | gzip -1 >"$2"' pack \
+    "$work/initramfs" "$vm/initrd.img"
 rm -rf "$work"
 echo "$initrd_stamp" >"$vm/initrd-ready"

@@ -21,6 +21,10 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 # Wine takes its 8-bit code page from the locale: 1251 for the Russian texts.
 export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
+# The screen of every virtual display (xvfb-run -s).
+export FERROWIN_SCREEN='-screen 0 1280x1024x24'
+# quote WORD: WORD as one shell word, whatever it holds.
+quote() { printf "'%s'" "$(printf '%s' "$1" | sed "s/'/'\\\\''/g")"; }
 
 # What wine-probe.sh found at set-up: "full" (32- and 64-bit programs), "vm"
 # (64-bit programs here, 32-bit ones in the emulated machine) or "64" (64-bit
@@ -40,3 +44,12 @@ else
     FERROWIN_WINE=/usr/lib/wine/wine64
     FERROWIN_PREFIX_KIND=64
 fi
+# The tree whose programs Wine runs here (build_run_tree TARGET... builds them
+# there): the x86-64 one beside the 32-bit build where it runs 64-bit ones only.
+FERROWIN_RUN_BUILD=$FERROWIN_BUILD
+[ "$FERROWIN_WINE_MODE" = full ] || FERROWIN_RUN_BUILD=$FERROWIN_BUILD/x86_64
+build_run_tree() {
+    [ "$FERROWIN_RUN_BUILD" != "$FERROWIN_BUILD" ] || return 0
+    cmake --build "$FERROWIN_BUILD" --target x86_64 >/dev/null
+    cmake --build "$FERROWIN_RUN_BUILD" --target "$@" -- --no-print-directory >/dev/null
+}
