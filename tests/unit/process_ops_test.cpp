@@ -11,6 +11,7 @@ TEST(ProcessOps, RefreshListsThisProcessWithItsOwnFigures) {
     ProcessMemoryInfoEntry = GetProcessMemoryInfo;
     TableHeap = GetProcessHeap();
     HWND list = CreateTestList();
+    ASSERT_TRUE(list) << "the list window could not be made, so no row can show";
     ListState state = {};
     RefreshProcessTable(list, &state);
 
