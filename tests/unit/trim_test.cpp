@@ -78,11 +78,6 @@ TEST(TrimTexts, SystemTextWithAnInsertIsShownAsItStands) {
     EXPECT_NE(std::string::npos, std::string(text).find("%1"));
 }
 
-MemoryFigures Figures(ULONGLONG physical, ULONGLONG pageFile) {
-    MemoryFigures figures = {physical, pageFile};
-    return figures;
-}
-
 TEST(TrimTexts, MemoryReportGivesAfterBeforeAndSignedDifferencesInPages) {
     const ULONGLONG GB = 1ull << 30;
     struct {
@@ -91,20 +86,20 @@ TEST(TrimTexts, MemoryReportGivesAfterBeforeAndSignedDifferencesInPages) {
         int shown[6]; // after, before, difference: physical, then page file
     } cases[] = {
         {"free memory above 4 GB",
-         Figures(6 * GB, 20 * GB),
-         Figures(6 * GB + 3 * 4096, 20 * GB),
+         {6 * GB, 20 * GB},
+         {6 * GB + 3 * 4096, 20 * GB},
          {1572867, 1572864, 3, 5242880, 5242880, 0}},
         {"page file fell by exactly two pages",
-         Figures(GB, 9 * GB),
-         Figures(GB, 9 * GB - 8192),
+         {GB, 9 * GB},
+         {GB, 9 * GB - 8192},
          {262144, 262144, 0, 2359294, 2359296, -2}},
         {"a fall of one byte is a page of difference",
-         Figures(4096, 8192),
-         Figures(4095, 8192 + 4095),
+         {4096, 8192},
+         {4095, 8192 + 4095},
          {0, 1, -1, 2, 2, 0}},
         {"more than 8 GB freed",
-         Figures(2 * GB, GB),
-         Figures(12 * GB, GB),
+         {2 * GB, GB},
+         {12 * GB, GB},
          {3145728, 524288, 2621440, 262144, 262144, 0}},
     };
     for (auto c : cases) {
@@ -136,8 +131,8 @@ TEST_F(TrimTest, TrimAllVisitsEveryTableSlot) {
 
 TEST_F(TrimTest, TrimAllReportsWhateverTheTrimsDid) {
     const ULONGLONG GB = 1ull << 30;
-    Fake.memory[0] = Figures(5 * GB, 7 * GB);
-    Fake.memory[1] = Figures(5 * GB + 4096, 7 * GB - 8192);
+    Fake.memory[0] = {5 * GB, 7 * GB};
+    Fake.memory[1] = {5 * GB + 4096, 7 * GB - 8192};
     for (FakeProcess &p : Fake.processes) {
         p.trimError = ERROR_ACCESS_DENIED;
     }
