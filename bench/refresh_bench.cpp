@@ -3,7 +3,7 @@
 // platform calls a refresh cannot avoid, on one population of processes,
 // then runs refresh_bench_scaled (FERROWIN_STAND_IN: the scripted stand-in
 // at growing process counts) and ends with the ratio of the two.
-#include "child_process.h"
+#include "children.h"
 #include "test_window.h"
 #include "ui/ui.h"
 #ifdef FERROWIN_STAND_IN
@@ -89,25 +89,13 @@ void RebuildListOnly(HWND list) {
 }
 
 #ifndef FERROWIN_STAND_IN
-// Calls `visit` with each process a fresh snapshot lists.
-template <typename Visit> void WalkSnapshot(Visit visit) {
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    for (BOOL more = Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
-        visit(entry.th32ProcessID);
-    }
-    CloseHandle(snapshot);
-}
-
 // What any refresh has to do: walk one snapshot, and open, query twice and
 // close each process, in the refresh's order. The walk's own share is timed
 // apart on a second snapshot, as the refresh interleaves the two.
 void TimeBareCalls(Phase &p) {
     TimeOnly(p.bare, [] {
-        WalkSnapshot([](DWORD id) {
-            HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id);
+        WalkSnapshot([](const PROCESSENTRY32 &entry) {
+            HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
             if (process) {
                 SIZE_T minimum = 0, maximum = 0;
                 GetProcessWorkingSetSize(process, &minimum, &maximum);
@@ -118,7 +106,7 @@ void TimeBareCalls(Phase &p) {
             }
         });
     });
-    TimeOnly(p.walk, [] { WalkSnapshot([](DWORD) {}); });
+    TimeOnly(p.walk, [] { WalkSnapshot([](const PROCESSENTRY32 &) {}); });
     p.perProcess.ms.push_back(p.bare.ms.back() - p.walk.ms.back());
 }
 
@@ -138,7 +126,9 @@ void StartIdleChildren(const std::string &folder, int count) {
     for (DWORD start = GetTickCount(); seen < ids.size() && GetTickCount() - start < 60000;) {
         Sleep(100);
         seen = 0;
-        WalkSnapshot([&](DWORD id) { seen += std::count(ids.begin(), ids.end(), id); });
+        WalkSnapshot([&](const PROCESSENTRY32 &entry) {
+            seen += std::count(ids.begin(), ids.end(), entry.th32ProcessID);
+        });
     }
 }
 #endif

@@ -1,8 +1,8 @@
 // Switches another program's tab control to a given page, as a click on the
 // tab would: show_tab IMAGE.EXE INDEX. Exit code 0 when it was done.
-#include <windows.h>
+#include "children.h"
+
 #include <commctrl.h>
-#include <tlhelp32.h>
 
 #include <cstdlib>
 
@@ -12,15 +12,10 @@ const char *imageName;
 HWND tabs;
 
 bool IsProcessNamed(DWORD id, const char *name) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
     bool named = false;
-    for (BOOL more = Process32First(snapshot, &entry); more && !named;
-         more = Process32Next(snapshot, &entry)) {
-        named = entry.th32ProcessID == id && lstrcmpiA(entry.szExeFile, name) == 0;
-    }
-    CloseHandle(snapshot);
+    WalkSnapshot([&](const PROCESSENTRY32 &entry) {
+        named = named || (entry.th32ProcessID == id && lstrcmpiA(entry.szExeFile, name) == 0);
+    });
     return named;
 }
 

@@ -6,12 +6,11 @@
 // its own to look at.
 #include "remote_list.h"
 
-#include "child_process.h"
+#include "expected_texts.h"
 #include "res/ids.h"
 #include "window_pixels.h"
 
 #include <commctrl.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -228,11 +227,9 @@ static void CheckControls(const Program &program) {
 }
 
 static void CheckColumns(const Program &program) {
-    static const char *const titles[COLUMN_COUNT] = {"PID", "ImageName", "MinWorkingSetSize",
-                                                     "WorkingSetSize", "MaxWorkingSetSize"};
     std::string want, got;
     for (int i = 0; i < COLUMN_COUNT; ++i) {
-        want += Format(" %s/%s", titles[i], i < 2 ? "left" : "right");
+        want += Format(" %s/%s", COLUMN_TITLES[i], i < 2 ? "left" : "right");
     }
     for (int i = 0; i < COLUMN_COUNT + 1; ++i) {
         std::string title;
@@ -372,15 +369,9 @@ struct SnapshotEntry {
 
 static std::vector<SnapshotEntry> TakeSnapshot(void) {
     std::vector<SnapshotEntry> entries;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry;
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more;
-         more = Process32Next(snapshot, &entry)) {
-        SnapshotEntry copy = {entry.th32ProcessID, entry.szExeFile};
-        entries.push_back(copy);
-    }
-    CloseHandle(snapshot);
+    WalkSnapshot([&](const PROCESSENTRY32 &entry) {
+        entries.push_back(SnapshotEntry{entry.th32ProcessID, entry.szExeFile});
+    });
     return entries;
 }
 
@@ -487,7 +478,7 @@ static void CheckChildFigures(const Program &program, const Child &child) {
 }
 
 static void CheckRefreshFollowsProcesses(const Program &program) {
-    Child child = StartChild();
+    Child child = StartIdleChild();
     long appeared = WaitForRow(program, child.id, true, Scaled(ROW_TIMEOUT_MS));
     Expect(appeared >= 0, "a new process gets a row within a few seconds",
            Format("no row for %lu after %lu ms", child.id, Scaled(ROW_TIMEOUT_MS)));
@@ -516,7 +507,7 @@ static std::string TryClickHoldsList(const Program &program, const Child &reside
     if (clicked && !HandledBeforeRebuild(program)) {
         return "the list was rebuilt before the click was handled";
     }
-    Child newcomer = StartChild();
+    Child newcomer = StartIdleChild();
     DWORD heldFor = WaitForRebuild(program, refreshed, SELECTION_HOLD_MS - 800, &gap);
     if (heldFor >= SELECTION_HOLD_MS - 800) {
         if (!ClickRow(program, row) || !HandledBeforeRebuild(program)) {
@@ -574,7 +565,7 @@ static std::string TryEmptyClickReleasesHold(const Program &program, const Child
     if (clicked && !HandledBeforeRebuild(program)) {
         return "the list was rebuilt before the clicks were handled";
     }
-    Child newcomer = StartChild();
+    Child newcomer = StartIdleChild();
     DWORD rebuiltAt = WaitForRebuild(program, refreshed, SELECTION_HOLD_MS + 2000, &gap);
     long shown = WaitForRow(program, newcomer.id, true, 2 * REFRESH_PERIOD_MS);
     EndChild(&newcomer);
@@ -606,16 +597,17 @@ static std::string TryTrimSelected(const Program &program, const Child &resident
         return "";
     }
     long own = OwnWorkingSetPages(resident);
-    Box box = ReadAndCloseBox(window);
-    std::string head = "Working set size of process " + rows[row].cell[1] + " was trimmed to ";
-    std::string tail = " pages\n";
+    SeenBox box = ReadAndCloseBox(window, Scaled(BOX_TIMEOUT_MS));
+    std::string head = TRIM_REPORT_HEAD + rows[row].cell[1] + TRIM_REPORT_MIDDLE;
+    std::string tail = TRIM_REPORT_TAIL;
     std::string pages;
     if (box.text.size() > head.size() + tail.size() &&
         box.text.compare(0, head.size(), head) == 0 &&
         box.text.compare(box.text.size() - tail.size(), tail.size(), tail) == 0) {
         pages = box.text.substr(head.size(), box.text.size() - head.size() - tail.size());
     }
-    Expect(box.caption == "Ferrowin" && IsDecimal(pages) && CloseToPages(atol(pages.c_str()), own),
+    Expect(box.caption == PROGRAM_CAPTION && IsDecimal(pages) &&
+               CloseToPages(atol(pages.c_str()), own),
            what,
            Format("caption %s, text %s; expected %s<about %ld>%s", Quote(box.caption).c_str(),
                   Quote(box.text).c_str(), Quote(head).c_str(), own, Quote(tail).c_str()));
@@ -629,7 +621,7 @@ static std::string TryTrimEndedProcess(const Program &program, const std::string
     if (!Refreshed(program, what, &refreshed)) {
         return "";
     }
-    Child child = StartChild();
+    Child child = StartIdleChild();
     bool clicked = WaitForRow(program, child.id, true, Scaled(ROW_TIMEOUT_MS)) >= 0 &&
                    Refreshed(program, what, &refreshed) && MarkRowZero(program) &&
                    ClickRowOf(program, child.id);
@@ -666,10 +658,10 @@ static std::string TryTrimEndedProcess(const Program &program, const std::string
         Expect(false, what, Format("no box within %lu ms", Scaled(BOX_TIMEOUT_MS)));
         return "";
     }
-    Box box = ReadAndCloseBox(window);
-    std::string prefix = "Opening process failed because of the following error: ";
+    SeenBox box = ReadAndCloseBox(window, Scaled(BOX_TIMEOUT_MS));
+    std::string prefix = OPEN_FAILED_TEXT;
     Expect(box.text.size() > prefix.size() && box.text.compare(0, prefix.size(), prefix) == 0 &&
-               box.caption == errorCaption && box.caption != "Ferrowin",
+               box.caption == errorCaption && box.caption != PROGRAM_CAPTION,
            what,
            Format("caption %s (expected %s), text %s", Quote(box.caption).c_str(),
                   Quote(errorCaption).c_str(), Quote(box.text).c_str()));
@@ -684,7 +676,7 @@ static void CheckTrimWithoutClick(const Program &program) {
     }
     PostMessageA(program.dialog, WM_COMMAND, IDOK, 0);
     HWND window = WaitForBox(program.info.dwProcessId, program.dialog, Scaled(NO_BOX_WAIT_MS));
-    std::string text = window ? ReadAndCloseBox(window).text : "";
+    std::string text = window ? ReadAndCloseBox(window, Scaled(BOX_TIMEOUT_MS)).text : "";
     Expect(!window, what, "a box came up: " + Quote(text));
 }
 
@@ -699,26 +691,13 @@ static void CheckTrimAll(const Program &program) {
     MEMORYSTATUSEX status;
     status.dwLength = sizeof status;
     GlobalMemoryStatusEx(&status);
-    Box box = ReadAndCloseBox(window);
+    SeenBox box = ReadAndCloseBox(window, Scaled(BOX_TIMEOUT_MS));
 
-    static const char format[] = "All working sets trimmed.\n\t\tAFTER\tBEFORE\tDIFFERENCE\n"
-                                 "PhysPages :\t%d\t%d\t%d\nPageFilePages :\t%d\t%d\t%d\n";
     int n[6] = {0, 0, 0, 0, 0, 0};
-    sscanf(box.text.c_str(), format, &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]);
+    sscanf(box.text.c_str(), MEMORY_REPORT_FORMAT, &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]);
     // scanf takes any white space for a blank: the text is compared again exactly.
-    std::string again = Format(format, n[0], n[1], n[2], n[3], n[4], n[5]);
-    Expect(box.caption == "Ferrowin" && box.text == again, what,
+    Expect(box.caption == PROGRAM_CAPTION && box.text == MemoryReport(n), what,
            Format("caption %s, text %s", Quote(box.caption).c_str(), Quote(box.text).c_str()));
-
-    // Each difference is the byte difference in pages, rounded down.
-    std::string wrong;
-    for (int i = 0; i < 6; i += 3) {
-        long long rough = (long long)n[i] - n[i + 1];
-        if (n[i + 2] != rough && n[i + 2] != rough - 1) {
-            wrong += Format(" %d-%d gave %d", n[i], n[i + 1], n[i + 2]);
-        }
-    }
-    Expect(wrong.empty(), "\"Trim ALL\"'s differences agree with its figures", "got" + wrong);
     long long freePages = (long long)(status.ullAvailPhys >> PAGE_SHIFT);
     Expect(n[1] > 0 && n[1] > freePages * 9 / 10 && n[1] < freePages * 11 / 10,
            "\"Trim ALL\"'s free physical pages are the system's",
@@ -732,21 +711,10 @@ static void CheckAbout(const Program &program) {
     if (!window) {
         return;
     }
-    Box box = ReadAndCloseBox(window);
-    // Lines 3 and 4 in windows-1251, the program's 8-bit code page under test.
-    static const char text[] =
-        "Ferrowin v1.0\n"
-        "Ferrowin project, 2026\n"
-        "\xcf\xf0\xee\xe3\xf0\xe0\xec\xec\xe0 \xe4\xe5\xec\xee\xed\xf1\xf2\xf0\xe8\xf0\xf3\xe5\xf2 "
-        "\xf3\xf1\xe5\xf7\xe5\xed\xe8\xe5 \xf0\xe0\xe1\xee\xf7\xe8\xf5 "
-        "\xed\xe0\xe1\xee\xf0\xee\xe2 \xe8\xe7 "
-        "\xef\xee\xeb\xfc\xe7\xee\xe2\xe0\xf2\xe5\xeb\xfc\xf1\xea\xee\xe3\xee "
-        "\xf0\xe5\xe6\xe8\xec\xe0. \n"
-        "\xcf\xf0\xe8\xeb\xee\xe6\xe5\xed\xe8\xe5 \xea \xf1\xf2\xe0\xf2\xfc\xe5 \xee\xe1 "
-        "\xf3\xef\xf0\xe0\xe2\xeb\xe5\xed\xe8\xe8 \xef\xe0\xec\xff\xf2\xfc\xfe.";
-    Expect(box.caption == "Ferrowin" && box.text == text, what,
+    SeenBox box = ReadAndCloseBox(window, Scaled(BOX_TIMEOUT_MS));
+    Expect(box.caption == PROGRAM_CAPTION && box.text == ABOUT_TEXT, what,
            Format("caption %s, text %s; expected %s", Quote(box.caption).c_str(),
-                  Quote(box.text).c_str(), Quote(text).c_str()));
+                  Quote(box.text).c_str(), Quote(ABOUT_TEXT).c_str()));
 }
 
 // The list's pixels once its and its header's repaints are done: no update
@@ -797,7 +765,7 @@ static void CheckBottomRowsEnding(const Program &program) {
     }
     std::vector<Child> children;
     for (int i = 0; i < needed || (int)children.size() < ENDING_ROWS; ++i) {
-        children.push_back(StartChild());
+        children.push_back(StartIdleChild());
     }
     bool allShown = true;
     for (const Child &child : children) {
@@ -854,12 +822,12 @@ static void CheckCloseButton(const Program &program) {
 // Without a system psapi.dll, or with one that lacks GetProcessMemoryInfo, the
 // program shows only its error box, and ends with 0 once it is closed.
 static void RunPsapiFailureCheck(const std::string &programPath, const char *text) {
-    std::string errorCaption = DefaultErrorCaption();
+    std::string errorCaption = DefaultErrorCaption(Scaled(BOX_TIMEOUT_MS));
     Program program;
     ZeroMemory(&program, sizeof program);
     program.info = StartChildProcess("\"" + programPath + "\"");
     HWND window = WaitForBox(program.info.dwProcessId, NULL, START_TIMEOUT_MS);
-    Box box = window ? ReadAndCloseBox(window) : Box();
+    SeenBox box = window ? ReadAndCloseBox(window, Scaled(BOX_TIMEOUT_MS)) : SeenBox();
     DWORD exitCode = 0;
     bool ended = program.info.hProcess && WaitForExit(program, &exitCode);
     Expect(box.text == text && box.caption == errorCaption && ended && exitCode == 0,
@@ -867,7 +835,7 @@ static void RunPsapiFailureCheck(const std::string &programPath, const char *tex
            Format("box %s captioned %s (expected %s), ended %d, exit code %lu",
                   Quote(box.text).c_str(), Quote(box.caption).c_str(), Quote(errorCaption).c_str(),
                   ended, exitCode));
-    EndProcess(program.info.hProcess);
+    EndProcess(program.info.hProcess, Scaled(EXIT_TIMEOUT_MS));
 }
 
 // A stack buffer overrun ends the process at once with
@@ -883,7 +851,7 @@ static void RunOverrunCheck(const std::string &programPath) {
            "a function that overruns its stack buffer ends the process with 0xC0000409",
            Format("started %d, ended %d, exit code 0x%08lX", program.info.hProcess != NULL, ended,
                   exitCode));
-    EndProcess(program.info.hProcess);
+    EndProcess(program.info.hProcess, Scaled(EXIT_TIMEOUT_MS));
 }
 
 // The program starts, shows its dialog and ends with "Close".
@@ -892,7 +860,7 @@ static void RunStartCheck(const std::string &programPath) {
     if (Started(programPath, &program)) {
         CheckCloseButton(program);
     }
-    EndProcess(program.info.hProcess);
+    EndProcess(program.info.hProcess, Scaled(EXIT_TIMEOUT_MS));
 }
 
 // Without its dialog (no list view to make it with) the program ends with
@@ -905,7 +873,7 @@ static void RunNoDialogCheck(const std::string &programPath) {
     Expect(!shown && ended && exitCode == 0xFFFFFFFF,
            "without its dialog the program ends with DialogBoxParamA's -1",
            Format("dialog %d, ended %d, exit code %ld", shown, ended, (long)exitCode));
-    EndProcess(program.info.hProcess);
+    EndProcess(program.info.hProcess, Scaled(EXIT_TIMEOUT_MS));
 }
 
 static void RunChecks(const std::string &programPath) {
@@ -915,7 +883,7 @@ static void RunChecks(const std::string &programPath) {
         printf("note the dialog showed after %lu ms, a refresh keeps the driver waiting %lu ms: "
                "bounds on waits x%lu\n",
                program.startMs, wait, Slowness);
-        std::string errorCaption = DefaultErrorCaption();
+        std::string errorCaption = DefaultErrorCaption(Scaled(BOX_TIMEOUT_MS));
         CheckOnlyWindow(program);
         CheckControls(program);
         CheckColumns(program);
@@ -925,7 +893,7 @@ static void RunChecks(const std::string &programPath) {
         Retried("the list is rebuilt every second",
                 [&](const char *what) { return TryRefreshPeriod(program, what); });
 
-        Child resident = StartChild();
+        Child resident = StartIdleChild();
         WaitForRow(program, resident.id, true, Scaled(ROW_TIMEOUT_MS));
         CheckChildFigures(program, resident);
         CheckRefreshFollowsProcesses(program);
@@ -945,13 +913,13 @@ static void RunChecks(const std::string &programPath) {
         CheckEscapeWithRowClicked(program, resident);
         EndChild(&resident);
     }
-    EndProcess(program.info.hProcess);
+    EndProcess(program.info.hProcess, Scaled(EXIT_TIMEOUT_MS));
     RunStartCheck(programPath);
 }
 
 int main(int argc, char **argv) {
-    if (argc == 3 && strcmp(argv[1], "child") == 0) {
-        return RunChild(strtoul(argv[2], NULL, 10));
+    if (RunIdleChild(argc, argv)) {
+        return 0;
     }
     if (argc != 2) {
         fprintf(stderr, "usage: e2e_driver <path of ferrowin.exe>\n");

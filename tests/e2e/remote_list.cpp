@@ -1,7 +1,6 @@
 // The end-to-end driver's reading and working of the program from outside.
 #include "remote_list.h"
 
-#include "child_process.h"
 #include "res/ids.h"
 
 #include <commctrl.h>
@@ -13,8 +12,6 @@
 
 enum {
     MESSAGE_TIMEOUT_MS = 3000,
-    CHILD_TOUCHED_BYTES = 4 << 20,
-    CHILD_LIFETIME_MS = 300000,
     REMOTE_BLOCK_BYTES = 4096,
     REMOTE_POSTED_OFFSET = 256,
     REMOTE_TEXT_OFFSET = 512,
@@ -41,40 +38,6 @@ DWORD Scaled(DWORD ms) {
     return ms * Slowness;
 }
 
-void EndProcess(HANDLE process) {
-    TerminateProcess(process, 0);
-    WaitForSingleObject(process, Scaled(EXIT_TIMEOUT_MS));
-    CloseHandle(process);
-}
-
-int RunChild(DWORD driverId) {
-    char *block = (char *)VirtualAlloc(NULL, CHILD_TOUCHED_BYTES, MEM_COMMIT, PAGE_READWRITE);
-    for (int i = 0; block && i < CHILD_TOUCHED_BYTES; i += 1 << PAGE_SHIFT) {
-        block[i] = 1;
-    }
-    HANDLE driver = OpenProcess(SYNCHRONIZE, FALSE, driverId);
-    WaitForSingleObject(driver ? driver : GetCurrentProcess(), CHILD_LIFETIME_MS);
-    return 0;
-}
-
-Child StartChild(void) {
-    Child child = {0, NULL};
-    PROCESS_INFORMATION info =
-        StartChildProcess(QuotedProgramPath() + Format(" child %lu", GetCurrentProcessId()));
-    if (info.hProcess) {
-        child.id = info.dwProcessId;
-        child.process = info.hProcess;
-    }
-    return child;
-}
-
-void EndChild(Child *child) {
-    if (child->process) {
-        EndProcess(child->process);
-        child->process = NULL;
-    }
-}
-
 long OwnWorkingSetPages(const Child &child) {
     PROCESS_MEMORY_COUNTERS counters;
     ZeroMemory(&counters, sizeof counters);
@@ -83,90 +46,6 @@ long OwnWorkingSetPages(const Child &child) {
         return -1;
     }
     return (long)(counters.WorkingSetSize >> PAGE_SHIFT);
-}
-
-std::string ClassOf(HWND window) {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-std::string TextOf(HWND window) {
-    char text[1024] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
-struct WindowSearch {
-    DWORD processId;
-    std::vector<HWND> windows;
-};
-
-static BOOL CALLBACK CollectTopWindow(HWND window, LPARAM param) {
-    WindowSearch *search = (WindowSearch *)param;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == search->processId) {
-        search->windows.push_back(window);
-    }
-    return TRUE;
-}
-
-std::vector<HWND> TopWindowsOf(DWORD processId) {
-    WindowSearch search;
-    search.processId = processId;
-    EnumWindows(CollectTopWindow, (LPARAM)&search);
-    return search.windows;
-}
-
-HWND FindDialogWindow(DWORD processId, HWND except, const char *caption) {
-    for (HWND window : TopWindowsOf(processId)) {
-        if (window != except && IsWindowVisible(window) && ClassOf(window) == "#32770" &&
-            (!caption || TextOf(window) == caption)) {
-            return window;
-        }
-    }
-    return NULL;
-}
-
-HWND WaitForBox(DWORD processId, HWND dialog, DWORD ms) {
-    DWORD start = GetTickCount();
-    do {
-        HWND box = FindDialogWindow(processId, dialog, NULL);
-        if (box) {
-            return box;
-        }
-        Sleep(POLL_MS);
-    } while (Since(start) < ms);
-    return NULL;
-}
-
-Box ReadAndCloseBox(HWND window) {
-    Box box;
-    box.caption = TextOf(window);
-    char text[1024] = "";
-    GetDlgItemTextA(window, STATIC_TEXT_ID, text, sizeof text);
-    box.text = text;
-    PostMessageA(window, WM_COMMAND, IDOK, 0);
-    DWORD start = GetTickCount();
-    while (IsWindow(window) && IsWindowVisible(window) && Since(start) < Scaled(BOX_TIMEOUT_MS)) {
-        Sleep(POLL_MS);
-    }
-    return box;
-}
-
-static DWORD WINAPI ShowProbeErrorBox(LPVOID) {
-    MessageBoxA(NULL, "probe", NULL, MB_ICONERROR);
-    return 0;
-}
-
-std::string DefaultErrorCaption(void) {
-    HANDLE thread = CreateThread(NULL, 0, ShowProbeErrorBox, NULL, 0, NULL);
-    HWND box = WaitForBox(GetCurrentProcessId(), NULL, Scaled(BOX_TIMEOUT_MS));
-    std::string caption = box ? ReadAndCloseBox(box).caption : "";
-    WaitForSingleObject(thread, Scaled(BOX_TIMEOUT_MS));
-    CloseHandle(thread);
-    return caption;
 }
 
 bool StartProgram(const std::string &path, Program *program) {

@@ -1,7 +1,9 @@
-// The end-to-end driver's hands and eyes: starts the program and idle
-// children, finds windows of other processes, reads and closes message boxes,
-// and reads and works the program's list from outside its process.
+// The end-to-end driver's hands and eyes: starts the program, and reads and
+// works its list from outside its process.
 #pragma once
+
+#include "boxes.h"
+#include "children.h"
 
 #include <windows.h>
 
@@ -31,43 +33,8 @@ enum { USUAL_REFRESH_WAIT_MS = 100, USUAL_START_MS = 2000, MAX_SLOWNESS = 8 };
 extern DWORD Slowness;
 DWORD Scaled(DWORD ms);
 
-// Ends the process if it still runs, and closes the driver's handle to it.
-void EndProcess(HANDLE process);
-
-// An idle process of the driver's own ("e2e_driver child <driver id>"): it
-// touches some memory, then waits until it is ended, or until the driver is
-// gone at the latest.
-int RunChild(DWORD driverId);
-
-struct Child {
-    DWORD id;
-    HANDLE process;
-};
-
-Child StartChild(void);
-void EndChild(Child *child);
 // The child's working set in pages, as the driver itself reads it.
 long OwnWorkingSetPages(const Child &child);
-
-std::string ClassOf(HWND window);
-std::string TextOf(HWND window);
-std::vector<HWND> TopWindowsOf(DWORD processId);
-// A visible dialog-class window of the process other than `except`: the main
-// dialog when `except` is NULL and the caption fits, otherwise a message box.
-HWND FindDialogWindow(DWORD processId, HWND except, const char *caption);
-HWND WaitForBox(DWORD processId, HWND dialog, DWORD ms);
-
-struct Box {
-    std::string caption;
-    std::string text;
-};
-
-// Reads the box, then closes it as its OK button would.
-Box ReadAndCloseBox(HWND window);
-
-// The caption the platform gives an error box that names none, read from a
-// box of the driver's own.
-std::string DefaultErrorCaption(void);
 
 // The program under test and its list. List-view messages carry no marshalled
 // pointers: their structures and texts live in a block allocated in the

@@ -1,4 +1,4 @@
-// The real process operations with faults a test can switch on.
+// The program's own process operations with faults a test can switch on.
 #pragma once
 
 #include "table/process_ops.h"

@@ -3,8 +3,8 @@
 // then; the handle count and the table's heap must stay flat.
 #include "faulty_process_ops.h"
 
-#include "box_watcher.h"
-#include "child_process.h"
+#include "boxes.h"
+#include "children.h"
 #include "test_window.h"
 #include "res/ids.h"
 #include "trim/trim.h"
@@ -27,35 +27,11 @@ const int WARM_UP = 100;
 const DWORD REFRESHES_TIME_MS = 150000;
 const int MIN_REFRESHES = 600;
 const int CHILDREN = 16; // with Wine's own processes, more than 20: the table must grow
-const int START_ATTEMPTS = 5;
 
-struct Child {
-    HANDLE process;
-    DWORD id;
-};
-
-// On a loaded machine a start can fail (Wine has answered 1359,
-// ERROR_INTERNAL_ERROR): it is tried again a few times, and said so.
 Child StartChild() {
-    for (int attempt = 1;; ++attempt) {
-        PROCESS_INFORMATION info = StartChildProcess(QuotedProgramPath() + " --child");
-        if (info.hProcess) {
-            return Child{info.hProcess, info.dwProcessId};
-        }
-        DWORD error = GetLastError();
-        if (attempt == START_ATTEMPTS) {
-            ADD_FAILURE() << "cannot start a child in " << attempt << " attempts: " << error;
-            return Child{NULL, 0};
-        }
-        std::cout << "a child start failed (" << error << "); trying again\n";
-        Sleep(200 * attempt);
-    }
-}
-
-void EndChild(const Child &child) {
-    TerminateProcess(child.process, 0);
-    WaitForSingleObject(child.process, 5000);
-    CloseHandle(child.process);
+    Child child = StartIdleChild();
+    EXPECT_TRUE(child.process) << "cannot start a child: error " << GetLastError();
+    return child;
 }
 
 struct HeapUse {
@@ -100,9 +76,8 @@ template <typename Work> void CountApart(Work work) {
 }
 
 int RowOf(DWORD id) {
-    int rows = (int)SendMessageA(ProcessList, LVM_GETITEMCOUNT, 0, 0);
-    for (int row = 0; row < rows; ++row) {
-        if (Table.Records[row].ProcessId == id) {
+    for (int row = 0; row < RowCount(ProcessList); ++row) {
+        if (CellText(ProcessList, row, 0) == std::to_string(id)) {
             return row;
         }
     }
@@ -127,7 +102,7 @@ TEST(Soak, HandlesAndHeapStayFlatThroughThousandsOfRefreshesAndTrims) {
     }
     BoxWatcher watcher(dialog);
     auto tick = [&] {
-        SelectedRow = NO_ROW;
+        LetHoldRunOut();
         SendMessageA(dialog, WM_TIMER, ID_REFRESH_TIMER, 0);
     };
     long handlesBefore = 0;
@@ -154,7 +129,7 @@ TEST(Soak, HandlesAndHeapStayFlatThroughThousandsOfRefreshesAndTrims) {
         }
         if (i % 40 == 0) { // processes come and go
             CountApart([&] {
-                EndChild(children.front());
+                EndChild(&children.front());
                 children.pop_front();
                 children.push_back(StartChild());
             });
@@ -175,9 +150,7 @@ TEST(Soak, HandlesAndHeapStayFlatThroughThousandsOfRefreshesAndTrims) {
 
         tick();
         if (!hog.empty()) {
-            int rows = (int)SendMessageA(ProcessList, LVM_GETITEMCOUNT, 0, 0);
-            EXPECT_LE((DWORD)rows, Table.Capacity);
-            refusedRefreshes += rows == 20;
+            refusedRefreshes += RowCount(ProcessList) == 20;
             if (i % 250 == 19) {
                 for (void *block : hog) {
                     HeapFree(heap, 0, block);
@@ -188,15 +161,20 @@ TEST(Soak, HandlesAndHeapStayFlatThroughThousandsOfRefreshesAndTrims) {
         if (Faults.failingQueries) {
             int row = RowOf(Faults.failingQueries);
             if (row != NO_ROW) {
-                EXPECT_EQ(0xFFFFFFFFu, Table.Records[row].WorkingSetSize);
+                EXPECT_EQ("-1", CellText(ProcessList, row, 3));
             }
         }
 
-        TrimEveryTableSlot();
+        // Every so often through the dialog, memory figures and box included.
+        if (i % 25 == 0) {
+            SendMessageA(dialog, WM_COMMAND, IDC_TRIM_ALL, 0);
+        } else {
+            TrimEveryTableSlot();
+        }
         ++trims;
         if (i % 25 == 0 || ended.id) { // one process, through the dialog
-            SelectedRow = RowOf(ended.id ? ended.id : children.back().id);
-            if (SelectedRow != NO_ROW) {
+            int row = RowOf(ended.id ? ended.id : children.back().id);
+            if (row != NO_ROW && ClickRow(ProcessList, row)) {
                 SendMessageA(dialog, WM_COMMAND, IDOK, 0);
                 ++singleTrims;
             }
@@ -227,8 +205,8 @@ TEST(Soak, HandlesAndHeapStayFlatThroughThousandsOfRefreshesAndTrims) {
     EXPECT_GT(singleTrims, 0);
     EXPECT_GT(handlesBefore, 0);
 
-    for (const Child &child : children) {
-        EndChild(child);
+    for (Child &child : children) {
+        EndChild(&child);
     }
     DestroyWindow(dialog);
 }
@@ -236,8 +214,7 @@ TEST(Soak, HandlesAndHeapStayFlatThroughThousandsOfRefreshesAndTrims) {
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc > 1 && lstrcmpA(argv[1], "--child") == 0) {
-        Sleep(INFINITE);
+    if (RunIdleChild(argc, argv)) {
         return 0;
     }
     ::testing::InitGoogleTest(&argc, argv);

@@ -98,3 +98,28 @@ std::string CellText(HWND list, int row, int column) {
     SendMessageA(list, LVM_GETITEMTEXTA, row, (LPARAM)&item);
     return text;
 }
+
+bool ClickRow(HWND list, int row, int down) {
+    RECT bounds = {}, client;
+    bounds.left = LVIR_BOUNDS;
+    SendMessageA(list, LVM_ENSUREVISIBLE, row, FALSE);
+    if (!SendMessageA(list, LVM_GETITEMRECT, row, (LPARAM)&bounds)) {
+        return false;
+    }
+    GetClientRect(list, &client);
+    LONG left = bounds.left > client.left ? bounds.left : client.left;
+    LONG right = bounds.right < client.right ? bounds.right : client.right;
+    int x = (left + right) / 2;
+    int y = (bounds.top + bounds.bottom) / 2 + down * (bounds.bottom - bounds.top);
+    PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        DispatchMessageA(&message);
+    }
+    return y > client.top && y < client.bottom;
+}
+
+void LetHoldRunOut(void) {
+    LastRefreshTick = GetTickCount() - 3000;
+}

@@ -20,6 +20,15 @@ HWND CreateMainDialog(void);
 int RowCount(HWND list);
 std::string CellText(HWND list, int row, int column);
 
+// A real click, as the mouse gives one, at the middle of the row or of the
+// space `down` rows' height below it; the row is scrolled into view first.
+// The list has handled it when this returns.
+bool ClickRow(HWND list, int row, int down = 0);
+
+// Moves the dialog's last refresh 3 s into the past, as if the hold a click
+// begins had run out: the next tick refreshes.
+void LetHoldRunOut(void);
+
 // What the parent saw when the list told it that all rows were going.
 struct DeleteAllSighting {
     int count;

@@ -1,19 +1,17 @@
 // Trimming: the report and error texts, the walk over every table slot, and
 // the single trim's paths through the real dialog against the stand-in.
-#include "box_watcher.h"
-#include "fake_process_ops.h"
-#include "test_window.h"
+#include "boxes.h"
+#include "dialog_test.h"
+#include "expected_texts.h"
 
-#include "res/ids.h"
 #include "trim/trim.h"
-#include "ui/ui.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const std::string OPEN_FAILED = "Opening process failed because of the following error: ";
-const std::string TRIM_FAILED = "Trimming working set failed because of the following error: ";
+const std::string OPEN_FAILED = OPEN_FAILED_TEXT;
+const std::string TRIM_FAILED = TRIM_FAILED_TEXT;
 
 std::string SystemText(DWORD error) {
     char text[512] = "";
@@ -22,22 +20,11 @@ std::string SystemText(DWORD error) {
     return text;
 }
 
-// The caption the platform gives an error box that names none, read from a
-// box of the test's own.
-std::string DefaultErrorCaption() {
-    BoxWatcher watcher;
-    MessageBoxA(NULL, "probe", NULL, MB_ICONERROR);
-    return watcher.Boxes().empty() ? "<no box>" : watcher.Boxes()[0].caption;
-}
-
 TEST(TrimTexts, ReportFitsANinetyEightCharacterName) {
     std::string name(98, 'q');
     char text[MESSAGE_TEXT_BYTES];
     ComposeTrimReport(text, name.c_str(), 2047);
-    EXPECT_EQ("Working set size of process " + name + " was trimmed to 2047 pages\n",
-              std::string(text));
-    ComposeTrimReport(text, "a.exe", NOT_AVAILABLE);
-    EXPECT_STREQ("Working set size of process a.exe was trimmed to -1 pages\n", text);
+    EXPECT_EQ(TrimReport(name, 2047), text);
 }
 
 // The text ends by byte 254 and its zero: byte 255 of the buffer is never
@@ -91,62 +78,41 @@ TEST(TrimTexts, SystemTextWithAnInsertIsShownAsItStands) {
     EXPECT_NE(std::string::npos, std::string(text).find("%1"));
 }
 
-MemoryFigures Figures(ULONGLONG physical, ULONGLONG pageFile) {
-    MemoryFigures figures = {physical, pageFile};
-    return figures;
-}
-
 TEST(TrimTexts, MemoryReportGivesAfterBeforeAndSignedDifferencesInPages) {
     const ULONGLONG GB = 1ull << 30;
     struct {
         const char *why;
         MemoryFigures before, after;
-        const char *phys, *pageFile;
+        int shown[6]; // after, before, difference: physical, then page file
     } cases[] = {
-        {"free memory above 4 GB", Figures(6 * GB, 20 * GB), Figures(6 * GB + 3 * 4096, 20 * GB),
-         "1572867\t1572864\t3", "5242880\t5242880\t0"},
-        {"page file fell by exactly two pages", Figures(GB, 9 * GB), Figures(GB, 9 * GB - 8192),
-         "262144\t262144\t0", "2359294\t2359296\t-2"},
-        {"a fall of one byte is a page of difference", Figures(4096, 8192),
-         Figures(4095, 8192 + 4095), "0\t1\t-1", "2\t2\t0"},
-        {"more than 8 GB freed", Figures(2 * GB, GB), Figures(12 * GB, GB),
-         "3145728\t524288\t2621440", "262144\t262144\t0"},
+        {"free memory above 4 GB",
+         {6 * GB, 20 * GB},
+         {6 * GB + 3 * 4096, 20 * GB},
+         {1572867, 1572864, 3, 5242880, 5242880, 0}},
+        {"page file fell by exactly two pages",
+         {GB, 9 * GB},
+         {GB, 9 * GB - 8192},
+         {262144, 262144, 0, 2359294, 2359296, -2}},
+        {"a fall of one byte is a page of difference",
+         {4096, 8192},
+         {4095, 8192 + 4095},
+         {0, 1, -1, 2, 2, 0}},
+        {"more than 8 GB freed",
+         {2 * GB, GB},
+         {12 * GB, GB},
+         {3145728, 524288, 2621440, 262144, 262144, 0}},
     };
     for (auto c : cases) {
         SCOPED_TRACE(c.why);
         char text[MESSAGE_TEXT_BYTES];
         ComposeMemoryReport(text, &c.before, &c.after);
-        EXPECT_EQ(std::string("All working sets trimmed.\n\t\tAFTER\tBEFORE\tDIFFERENCE\n"
-                              "PhysPages :\t") +
-                      c.phys + "\nPageFilePages :\t" + c.pageFile + "\n",
-                  std::string(text));
+        EXPECT_EQ(MemoryReport(c.shown), text);
     }
 }
 
-class TrimTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ResetFake();
-        AddFakeProcesses(45);
-        dialog = CreateMainDialog();
-        ASSERT_TRUE(dialog);
-        Fake.openedIds.clear();
-        Fake.openAccess.clear();
-    }
-    void TearDown() override {
-        DestroyWindow(dialog);
-    }
-    // Clicks row `row` with the hold already over, so that the refresh tick
-    // the trim sends shows up as a snapshot.
-    void ClickWithHoldOver(int row) {
-        SelectedRow = row;
-        LastRefreshTick = GetTickCount() - 3000;
-    }
-    HWND dialog;
-};
+using TrimTest = DialogTest;
 
 TEST_F(TrimTest, TrimAllVisitsEveryTableSlot) {
-    ASSERT_EQ(80u, Table.Capacity);
     Fake.processes[3].openError = ERROR_ACCESS_DENIED;
     Fake.processes[4].trimError = ERROR_ACCESS_DENIED;
     TrimEveryTableSlot();
@@ -165,42 +131,42 @@ TEST_F(TrimTest, TrimAllVisitsEveryTableSlot) {
 
 TEST_F(TrimTest, TrimAllReportsWhateverTheTrimsDid) {
     const ULONGLONG GB = 1ull << 30;
-    Fake.memory[0] = Figures(5 * GB, 7 * GB);
-    Fake.memory[1] = Figures(5 * GB + 4096, 7 * GB - 8192);
+    Fake.memory[0] = {5 * GB, 7 * GB};
+    Fake.memory[1] = {5 * GB + 4096, 7 * GB - 8192};
     for (FakeProcess &p : Fake.processes) {
         p.trimError = ERROR_ACCESS_DENIED;
     }
     BoxWatcher watcher(dialog);
-    SendMessageA(dialog, WM_COMMAND, IDC_TRIM_ALL, 0);
+    Press(IDC_TRIM_ALL);
 
+    const int shown[6] = {1310721, 1310720, 1, 1835006, 1835008, -2};
     ASSERT_EQ(1u, watcher.Boxes().size());
-    EXPECT_EQ("Ferrowin", watcher.Boxes()[0].caption);
-    EXPECT_EQ("All working sets trimmed.\n\t\tAFTER\tBEFORE\tDIFFERENCE\n"
-              "PhysPages :\t1310721\t1310720\t1\nPageFilePages :\t1835006\t1835008\t-2\n",
-              watcher.Boxes()[0].text);
+    EXPECT_EQ(PROGRAM_CAPTION, watcher.Boxes()[0].caption);
+    EXPECT_EQ(MemoryReport(shown), watcher.Boxes()[0].text);
     EXPECT_EQ(1, Fake.snapshots) << "trim all sends no refresh tick";
 }
 
 TEST_F(TrimTest, NoHeldRowMeansNoTrimAndNoBox) {
     BoxWatcher watcher(dialog);
-    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    Press(IDOK);
     EXPECT_TRUE(Fake.openedIds.empty());
     EXPECT_TRUE(watcher.Boxes().empty());
 }
 
 TEST_F(TrimTest, TrimReportsTheNewSizeAndSendsARefreshTick) {
-    ClickWithHoldOver(2);
+    ClickRow(list, 0);
+    ClickRow(list, 2);
+    LetHoldRunOut();
     BoxWatcher watcher(dialog);
-    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    Press(IDOK);
 
     ASSERT_FALSE(Fake.openedIds.empty());
     EXPECT_EQ(Fake.processes[2].id, Fake.openedIds[0]);
     EXPECT_EQ((DWORD)(PROCESS_SET_QUOTA | PROCESS_QUERY_INFORMATION), Fake.openAccess[0]);
     EXPECT_EQ(1, Fake.trims);
     ASSERT_EQ(1u, watcher.Boxes().size());
-    EXPECT_EQ("Ferrowin", watcher.Boxes()[0].caption);
-    EXPECT_EQ("Working set size of process proc2.exe was trimmed to 3 pages\n",
-              watcher.Boxes()[0].text);
+    EXPECT_EQ(PROGRAM_CAPTION, watcher.Boxes()[0].caption);
+    EXPECT_EQ(TrimReport("proc2.exe", 3), watcher.Boxes()[0].text) << "the row clicked last";
     EXPECT_EQ(2, Fake.snapshots) << "the trim is followed by a refresh tick";
     EXPECT_EQ(0, OpenFakeHandles());
 }
@@ -223,8 +189,7 @@ TEST_F(TrimTest, EachFailureShowsWhatTheUserShouldSee) {
          0,
          ERROR_ACCESS_DENIED,
          FALSE,
-         {TRIM_FAILED + SystemText(ERROR_ACCESS_DENIED),
-          "Working set size of process proc6.exe was trimmed to 7 pages\n"},
+         {TRIM_FAILED + SystemText(ERROR_ACCESS_DENIED), TrimReport("proc6.exe", 7)},
          1},
         {"size query fails", 0, 0, TRUE, {}, 1},
         {"trim refused and size query fails",
@@ -240,18 +205,19 @@ TEST_F(TrimTest, EachFailureShowsWhatTheUserShouldSee) {
         Fake.processes[6].openError = c.openError;
         Fake.processes[6].trimError = c.trimError;
         Fake.processes[6].sizeFails = c.sizeFails;
-        ClickWithHoldOver(6);
+        ClickRow(list, 6);
+        LetHoldRunOut();
         std::vector<SeenBox> boxes;
         {
             BoxWatcher watcher(dialog);
-            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+            Press(IDOK);
             boxes = watcher.Boxes();
         }
         ASSERT_EQ(c.boxes.size(), boxes.size());
         for (size_t i = 0; i < boxes.size(); ++i) {
             EXPECT_EQ(c.boxes[i], boxes[i].text);
             bool error = i == 0 && (c.openError || c.trimError);
-            EXPECT_EQ(error ? DefaultErrorCaption() : "Ferrowin", boxes[i].caption)
+            EXPECT_EQ(error ? DefaultErrorCaption(2000) : PROGRAM_CAPTION, boxes[i].caption)
                 << "errors keep the platform's default caption";
         }
         EXPECT_EQ(c.refreshes, Fake.snapshots - snapshotsBefore);
@@ -263,7 +229,8 @@ TEST_F(TrimTest, EachFailureShowsWhatTheUserShouldSee) {
 // still names the process that was clicked.
 TEST_F(TrimTest, ReportUsesTheClickedProcessEvenIfTheTableChangesUnderTheBox) {
     Fake.processes[5].trimError = ERROR_ACCESS_DENIED;
-    ClickWithHoldOver(5);
+    ClickRow(list, 5);
+    LetHoldRunOut();
     HWND target = dialog;
     BoxWatcher watcher(dialog, [target](int box, const SeenBox &) {
         if (box == 0) {
@@ -271,13 +238,11 @@ TEST_F(TrimTest, ReportUsesTheClickedProcessEvenIfTheTableChangesUnderTheBox) {
             SendMessageA(target, WM_TIMER, ID_REFRESH_TIMER, 0);
         }
     });
-    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    Press(IDOK);
 
     ASSERT_EQ(2u, watcher.Boxes().size());
-    EXPECT_EQ("Working set size of process proc5.exe was trimmed to 6 pages\n",
-              watcher.Boxes()[1].text);
-    EXPECT_EQ(NO_ROW, SelectedRow);
-    EXPECT_EQ("proc10.exe", std::string(Table.Records[5].ImageName));
+    EXPECT_EQ(TrimReport("proc5.exe", 6), watcher.Boxes()[1].text);
+    EXPECT_EQ("proc10.exe", CellText(list, 5, 1)) << "the table was rebuilt under the box";
 }
 
 } // namespace
