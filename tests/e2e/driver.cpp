@@ -739,6 +739,11 @@ static bool SettledPixels(const Program &program, WindowPixels *pixels) {
 // After a refresh, what the list shows is what a full repaint of it shows.
 static std::string TryScreenMatchesFullRepaint(const Program &program, const char *what) {
     WindowPixels shown, full;
+    // Both pictures between two refreshes: the first right after one.
+    DWORD tick;
+    if (!WaitForRefresh(program, &tick, NULL)) {
+        return "no refresh came";
+    }
     if (!MarkRowZero(program) || !SettledPixels(program, &shown)) {
         return "the list's pixels did not settle";
     }
