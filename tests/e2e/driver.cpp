@@ -943,9 +943,9 @@ int main(int argc, char **argv) {
     } else if (only && strcmp(only, "overrun") == 0) {
         RunOverrunCheck(argv[1]);
     } else if (only && strcmp(only, "no-function") == 0) {
-        RunPsapiFailureCheck(argv[1], "Cannot find GetProcessMemoryInfo in psapi.dll");
+        RunPsapiFailureCheck(argv[1], NO_MEMORY_INFO_TEXT);
     } else if (only && strcmp(only, "no-psapi") == 0) {
-        RunPsapiFailureCheck(argv[1], "Cannot load psapi.dll");
+        RunPsapiFailureCheck(argv[1], NO_PSAPI_TEXT);
     } else {
         RunChecks(argv[1]);
     }

@@ -28,6 +28,10 @@ const char *const COLUMN_TITLES[] = {"PID", "ImageName", "MinWorkingSetSize", "W
 const char OPEN_FAILED_TEXT[] = "Opening process failed because of the following error: ";
 const char TRIM_FAILED_TEXT[] = "Trimming working set failed because of the following error: ";
 
+// The program's only texts when psapi.dll, or its function, is missing.
+const char NO_PSAPI_TEXT[] = "Cannot load psapi.dll";
+const char NO_MEMORY_INFO_TEXT[] = "Cannot find GetProcessMemoryInfo in psapi.dll";
+
 // The report of one trim: the name, then the pages in the middle.
 const char TRIM_REPORT_HEAD[] = "Working set size of process ";
 const char TRIM_REPORT_MIDDLE[] = " was trimmed to ";

@@ -117,9 +117,6 @@ BOOL ReadFirstProcess(HANDLE snapshot, PROCESSENTRY32 *entry) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (Fake.afterSnapshot) {
-        Fake.afterSnapshot();
-    }
     cursor = 0;
     return CopyEntry(entry);
 }

@@ -24,11 +24,9 @@ struct FakeSystem {
     std::vector<FakeProcess> processes;
     BOOL snapshotFails;
     BOOL firstEntryFails;
-    // Called just before the snapshot's first entry is read, so a test can
-    // make a process end between the snapshot and the open.
-    void (*afterSnapshot)(void);
-    // Called at each open, while the refresh rebuilds the list with its
-    // redraw off, so a test can damage the list at that moment.
+    // Called at each open, before it is answered, so a test can act between
+    // the snapshot and the open (a process ends) or while the refresh
+    // rebuilds the list with its redraw off (the list is damaged).
     void (*onOpen)(DWORD processId);
     MemoryFigures memory[2]; // successive reads: before, after
     int memoryReads;

@@ -210,7 +210,7 @@ TEST_F(TableTest, UnreadableSnapshotGivesEmptyTableAndListUntilTheNextRefresh) {
 
 TEST_F(TableTest, ProcessEndingBetweenSnapshotAndOpenStillGetsItsRow) {
     AddFakeProcesses(4);
-    Fake.afterSnapshot = [] { Fake.processes[2].openError = ERROR_INVALID_PARAMETER; };
+    Fake.onOpen = [](DWORD) { Fake.processes[2].openError = ERROR_INVALID_PARAMETER; };
     RefreshProcessTable(list, &state);
 
     ASSERT_EQ(4, RowCount(list));
