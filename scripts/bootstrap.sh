@@ -11,17 +11,11 @@ packages="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest \
 wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick clang-format locales zip \
 qemu-system-x86 busybox-static"
 
-if [ "$(id -u)" -eq 0 ]; then
-    SUDO=""
-else
-    SUDO="sudo"
-fi
-
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
 missing=""
 for p in $packages; do
-    if ! dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing="$missing $p"
-    fi
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
 done
 
 # Each step's output goes to a log, shown only when the step fails.

@@ -13,18 +13,10 @@ build=${FERROWIN_BUILD:-build}
 mkdir -p "$build"
 FERROWIN_BUILD=$(cd "$build" && pwd)
 export FERROWIN_BUILD
-if [ "${FERROWIN_TESTS:-1}" = 0 ]; then
-    testing=-DBUILD_TESTING=OFF
-else
-    mode=$(sh scripts/wine-probe.sh)
-    testing="-DBUILD_TESTING=ON -DFERROWIN_WINE_MODE=$mode"
-fi
+testing=-DBUILD_TESTING=OFF
+[ "${FERROWIN_TESTS:-1}" = 0 ] || testing="-DBUILD_TESTING=ON -DFERROWIN_WINE_MODE=$(sh scripts/wine-probe.sh)"
 # shellcheck disable=SC2086 # one word per option
 cmake --no-warn-unused-cli -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake $testing >/dev/null
-targets=""
-for target in "$@"; do
-    targets="$targets --target $target"
-done
-# shellcheck disable=SC2086 # one word per option
-cmake --build "$build" $targets -j"$(nproc)" -- --no-print-directory >/dev/null
+# shellcheck disable=SC2046 # one word per option
+cmake --build "$build" $([ $# = 0 ] || printf -- '--target %s ' "$@") -j"$(nproc)" -- --no-print-directory >/dev/null
 echo "$FERROWIN_BUILD"

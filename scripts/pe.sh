@@ -1,19 +1,12 @@
 # Reading and patching fields of a PE file, sourced by the build's post-link
 # step and the executable checks. Offsets and values are decimal numbers.
 
-pe_u16() { # pe_u16 FILE OFFSET
-    od -An -tu2 -j"$2" -N2 "$1" | tr -d ' '
-}
-pe_u32() { # pe_u32 FILE OFFSET
-    od -An -tu4 -j"$2" -N4 "$1" | tr -d ' '
-}
-pe_u64() { # pe_u64 FILE OFFSET
-    od -An -tu8 -j"$2" -N8 "$1" | tr -d ' '
-}
-# A pointer-sized value: 4 bytes in PE32, 8 in PE32+ (needs pe_headers).
-pe_pointer() { # pe_pointer FILE OFFSET
-    if [ "$pe_magic" = 267 ]; then pe_u32 "$1" "$2"; else pe_u64 "$1" "$2"; fi
-}
+# pe_u16, pe_u32, pe_u64 FILE OFFSET: the unsigned value there; pe_pointer
+# FILE OFFSET: 4 bytes in PE32, 8 in PE32+ (needs pe_headers).
+pe_u16() { od -An -tu2 -j"$2" -N2 "$1" | tr -d ' '; }
+pe_u32() { od -An -tu4 -j"$2" -N4 "$1" | tr -d ' '; }
+pe_u64() { od -An -tu8 -j"$2" -N8 "$1" | tr -d ' '; }
+pe_pointer() { if [ "$pe_magic" = 267 ]; then pe_u32 "$1" "$2"; else pe_u64 "$1" "$2"; fi; }
 
 # Sets pe_magic (267 for PE32, 523 for PE32+), pe_image_base, pe_directories
 # (the file offset of the data directories), pe_checksum_at (of CheckSum),
@@ -67,10 +60,7 @@ pe_checksum() { # pe_checksum FILE
 }
 
 pe_write_u32() { # pe_write_u32 FILE OFFSET VALUE
-    bytes=""
-    for shift in 0 8 16 24; do
-        bytes="$bytes\\$(printf %03o $((($3 >> shift) & 255)))"
-    done
     # shellcheck disable=SC2059 # the format is the bytes, as octal escapes
-    printf "$bytes" | dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null
+    printf "$(printf '\\%03o' $(($3 & 255)) $(($3 >> 8 & 255)) $(($3 >> 16 & 255)) $(($3 >> 24 & 255)))" |
+        dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null
 }

@@ -10,10 +10,7 @@ release=$(FERROWIN_BUILD=build-release FERROWIN_TESTS=0 sh scripts/build.sh ferr
 # The version is project()'s in CMakeLists.txt, as CMake wrote it for the program.
 header=$release/generated/res/program.h
 version=$(sed -n 's/^#define PROGRAM_VERSION "\(.*\)"$/\1/p' "$header" 2>/dev/null || true)
-if [ -z "$version" ]; then
-    echo "release: no PROGRAM_VERSION in $header; nothing made" >&2
-    exit 1
-fi
+[ -n "$version" ] || { echo "release: no PROGRAM_VERSION in $header; nothing made" >&2 && exit 1; }
 
 stage="dist/ferrowin-$version"
 rm -rf "$stage" "$stage.zip"

@@ -27,16 +27,12 @@ fail() {
 sh "$FERROWIN_ROOT/scripts/wine-run.sh" "$exe" >"$log" 2>&1 &
 pid=$!
 # The window is up once xwininfo finds it; a few more seconds for the list.
-shown=""
-for _ in $(seq 1 60); do
-    if xwininfo -root -tree 2>/dev/null | grep -q '"Ferrowin"'; then
-        shown=1
-        break
-    fi
+tries=0
+until xwininfo -root -tree 2>/dev/null | grep -q '"Ferrowin"'; do
     kill -0 "$pid" 2>/dev/null || fail "Ferrowin ended before its window appeared"
+    [ $((tries += 1)) -le 60 ] || fail "no Ferrowin window appeared within 30 s"
     sleep 0.5
 done
-[ -n "$shown" ] || fail "no Ferrowin window appeared within 30 s"
 sleep 3
 # import can wait for good on a window that is gone or never maps.
 if ! timeout 20 import -window Ferrowin "$shot" 2>/dev/null; then

@@ -1,21 +1,17 @@
 #!/bin/sh
 # Points data directory 10 (load configuration) of a linked executable at its
-# _load_config_used, found in the link's map file: ld 2.40 does not. The
-# directory's size is 64 in a 32-bit image, the size Windows XP's loader takes
-# as the only valid one there (the structure's own Size field tells newer
-# loaders how much of it there is), and the structure's Size in a 64-bit one.
-# Then the header's CheckSum, which the linker computed before this step, is
-# computed anew. Nothing is written unless the address maps to a section and
-# the structure found there has the documented Size.
+# _load_config_used, found in the link's map file: ld 2.40 does not. Its size
+# is 64 in a 32-bit image, the only one Windows XP's loader takes (the
+# structure's own Size tells newer loaders the rest), the structure's Size in
+# a 64-bit one. The CheckSum the linker computed is then computed anew.
+# Nothing is written unless the whole structure, with its documented Size,
+# lies in one section.
 # Usage: set-load-config.sh EXE MAP
 set -eu
 exe=$1 map=$2
 . "$(dirname "$0")/pe.sh"
 
-fail() {
-    echo "set-load-config.sh: $*; $exe left as linked" >&2
-    exit 1
-}
+fail() { echo "set-load-config.sh: $*; $exe left as linked" >&2 && exit 1; }
 
 # The map lists each symbol as "ADDRESS NAME", the address in hex with or
 # without 0x; the 32-bit name may have the compiler's extra leading underscore.

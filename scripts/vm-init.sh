@@ -10,10 +10,7 @@
 export PATH=/bin
 
 say() { echo "vm-init: $*"; }
-fail() {
-    say "$*; powering off"
-    poweroff -f
-}
+fail() { say "$*; powering off" && poweroff -f; }
 
 mkdir -p /proc /sys /dev /host /rw /newroot /vm /keep
 mount -t proc proc /proc
@@ -39,9 +36,7 @@ mount -t sysfs sysfs /newroot/sys
 mount -t devtmpfs devtmpfs /newroot/dev
 mkdir -p /newroot/dev/pts /newroot/dev/shm
 mount -t devpts devpts /newroot/dev/pts
-for dir in /dev/shm /tmp /run; do
-    mount -t tmpfs tmpfs "/newroot$dir"
-done
+for dir in /dev/shm /tmp /run; do mount -t tmpfs tmpfs "/newroot$dir"; done
 chmod 1777 /newroot/tmp /newroot/dev/shm
 # "where" names the vm folder, then the folders the job works in: those stay
 # in view over the fresh /tmp and /run (clones often live in /tmp).

@@ -5,15 +5,13 @@
 # $FERROWIN_BUILD/vm (results/ for this run, wineprefix/ for the next ones),
 # and is bounded by FERROWIN_VM_TIME_LIMIT seconds (default 3000); its console
 # is kept in vm/console.log and its end shown when it fails. Usage:
-#   vm-run.sh tests     CTest's set-up of the _x86 entries: one boot runs all
-#                       of them that this CTest run selects, and records each
-#                       one's output and exit status
-#   vm-run.sh result NAME
-#                       an _x86 entry's command in the machine's mode: shows
-#                       what the machine recorded for it and exits as it did
-#   vm-run.sh screenshot PNG
-#                       starts the 32-bit ferrowin.exe in the machine on a
-#                       virtual display and saves its screenshot
+#   vm-run.sh tests           CTest's set-up of the _x86 entries: one boot runs
+#                             those this CTest run selects, recording each
+#                             one's output and exit status
+#   vm-run.sh result NAME     an _x86 entry's command: shows what the machine
+#                             recorded for it and exits as it did
+#   vm-run.sh screenshot PNG  the 32-bit ferrowin.exe's screenshot, taken in
+#                             the machine on a virtual display
 set -eu
 . "$(dirname "$0")/wine-env.sh"
 vm=$FERROWIN_BUILD/vm

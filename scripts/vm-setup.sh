@@ -13,17 +13,12 @@ export LC_ALL=C LANG=C
 vm=$FERROWIN_BUILD/vm
 init=$(dirname "$0")/vm-init.sh
 initrd_stamp=$(cksum <"$init")
-if [ -f "$vm/kernel-ready" ] && [ "$(cat "$vm/initrd-ready" 2>/dev/null)" = "$initrd_stamp" ]; then
-    exit 0
-fi
+[ -f "$vm/kernel-ready" ] && [ "$(cat "$vm/initrd-ready" 2>/dev/null)" = "$initrd_stamp" ] && exit 0
 
 log=$vm/setup.log
 step_who=vm-setup step_log_kept=1
 . "$(dirname "$0")/step.sh"
-fail() {
-    echo "vm-setup: $1" >&2
-    exit 1
-}
+fail() { echo "vm-setup: $1" >&2 && exit 1; }
 
 work=$vm/setup
 rm -rf "$work"
@@ -37,10 +32,8 @@ add_module() { # add_module NAME
     [ -n "$file" ] || fail "the kernel package has no module $1.ko or $1.ko.xz"
     # Debian's kernels after 6.1 ship their modules xz-compressed; busybox's
     # insmod wants them plain.
-    case $file in
-    *.xz) busybox unxz -c "$file" ;;
-    *) cat "$file" ;;
-    esac >"$vm/modules/$1.ko" || fail "cannot unpack $file"
+    case $file in *.xz) busybox unxz -c "$file" ;; *) cat "$file" ;; esac >"$vm/modules/$1.ko" ||
+        fail "cannot unpack $file"
     # The shell's variables are global: the list is expanded before recursing.
     for dep in $(tr '\0' '\n' <"$vm/modules/$1.ko" | sed -n 's/^depends=//p' | tr ',' ' '); do
         add_module "$dep"
@@ -66,9 +59,7 @@ make_kernel() {
 
     rm -rf "$vm/modules"
     mkdir -p "$vm/modules"
-    for module in virtio_pci 9pnet_virtio 9p overlay; do
-        add_module "$module"
-    done
+    for module in virtio_pci 9pnet_virtio 9p overlay; do add_module "$module"; done
     echo "$order" >"$vm/modules/order"
     cp "$work/root/boot/vmlinuz-$kernel" "$vm/vmlinuz"
     echo "$package" >"$vm/kernel-ready"

@@ -5,13 +5,9 @@
 # A sourced file cannot see its own path, so the project's root comes from
 # FERROWIN_ROOT, or else from the sourcing script's folder, which must be one
 # level below the root (scripts/, bench/).
-if [ -z "${FERROWIN_ROOT:-}" ]; then
-    FERROWIN_ROOT=$(cd "$(dirname "$0")/.." && pwd)
-fi
-if [ ! -f "$FERROWIN_ROOT/scripts/wine-env.sh" ]; then
-    echo "wine-env: cannot find the project's root from $0; set FERROWIN_ROOT" >&2
-    exit 1
-fi
+: "${FERROWIN_ROOT:=$(cd "$(dirname "$0")/.." && pwd)}"
+[ -f "$FERROWIN_ROOT/scripts/wine-env.sh" ] ||
+    { echo "wine-env: cannot find the project's root from $0; set FERROWIN_ROOT" >&2 && exit 1; }
 export FERROWIN_ROOT
 : "${FERROWIN_BUILD:=$FERROWIN_ROOT/build}"
 : "${WINEPREFIX:=$FERROWIN_BUILD/wineprefix}"
@@ -36,14 +32,10 @@ fi
 FERROWIN_WINE_MODE=$(sed -n 1p "$FERROWIN_WINE_RECORD")
 FERROWIN_WINE32_REASON=$(sed -n 2p "$FERROWIN_WINE_RECORD")
 # The loader for this host's own runs, which also names the kind of prefix.
-if [ "$FERROWIN_WINE_MODE" = full ]; then
-    FERROWIN_WINE=wine
-    FERROWIN_PREFIX_KIND=full
-else
-    # /usr/bin/wine goes through the 32-bit loader whenever it is installed.
-    FERROWIN_WINE=/usr/lib/wine/wine64
-    FERROWIN_PREFIX_KIND=64
-fi
+# Only on the full path /usr/bin/wine: it goes through the 32-bit loader
+# whenever that is installed.
+FERROWIN_WINE=/usr/lib/wine/wine64 FERROWIN_PREFIX_KIND=64
+[ "$FERROWIN_WINE_MODE" != full ] || FERROWIN_WINE=wine FERROWIN_PREFIX_KIND=full
 # The tree whose programs Wine runs here (build_run_tree TARGET... builds them
 # there): the x86-64 one beside the 32-bit build where it runs 64-bit ones only.
 FERROWIN_RUN_BUILD=$FERROWIN_BUILD

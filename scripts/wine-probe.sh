@@ -22,35 +22,22 @@ if [ ! -e /usr/lib/wine/wine ]; then
     reason="Wine's 32-bit loader (package wine32:i386) is not installed"
 elif answer=$(/usr/lib/wine/wine --version 2>&1); then
     reason=""
+elif echo "$answer" | grep -q "Exec format error"; then
+    reason="this host cannot execute 32-bit Linux programs (IA-32 emulation is off), so Wine's 32-bit loader fails with Exec format error"
 else
-    case $answer in
-    *"Exec format error"*)
-        reason="this host cannot execute 32-bit Linux programs (IA-32 emulation is off), so Wine's 32-bit loader fails with Exec format error"
-        ;;
-    *)
-        reason="Wine's 32-bit loader fails here: $(echo "$answer" | tail -n 1)"
-        ;;
-    esac
+    reason="Wine's 32-bit loader fails here: $(echo "$answer" | tail -n 1)"
 fi
 
 case ${FERROWIN_WINE32:-} in
-0)
-    mode=64
-    reason="FERROWIN_WINE32=0 asks for 64-bit Wine only${reason:+; besides, $reason}"
-    ;;
-vm)
-    mode=vm
-    reason="FERROWIN_WINE32=vm asks for the emulated machine${reason:+; besides, $reason}"
-    ;;
-1)
-    if [ -n "$reason" ]; then
+0) mode=64 reason="FERROWIN_WINE32=0 asks for 64-bit Wine only${reason:+; besides, $reason}" ;;
+vm) mode=vm reason="FERROWIN_WINE32=vm asks for the emulated machine${reason:+; besides, $reason}" ;;
+1 | "")
+    mode=full
+    if [ -n "$reason" ] && [ "${FERROWIN_WINE32:-}" = 1 ]; then
         echo "wine-probe: FERROWIN_WINE32=1 asks for 32-bit Wine, but $reason" >&2
         exit 1
     fi
-    mode=full
-    ;;
-"")
-    if [ -n "$reason" ]; then mode=vm; else mode=full; fi
+    [ -z "$reason" ] || mode=vm
     ;;
 *)
     echo "wine-probe: FERROWIN_WINE32 must be 0, 1 or vm, not '$FERROWIN_WINE32'" >&2

@@ -1,10 +1,9 @@
 #!/bin/sh
 # Runs a Windows program under Wine in Ferrowin's prefix (the tests' emulator).
-# A test of a 32-bit program (FERROWIN_NEEDS_WINE32=1) on a host whose Wine
-# runs 64-bit programs only is skipped with exit code 77 and the reason; where
-# the 32-bit tests run in the emulated machine, it gives what the machine
-# recorded for the test (FERROWIN_TEST), which in the machine this script
-# records in FERROWIN_VM_RESULTS.
+# A test of a 32-bit program (FERROWIN_NEEDS_WINE32=1) is skipped with exit
+# code 77 and the reason where Wine runs 64-bit programs only, and gives what
+# the emulated machine recorded for it (FERROWIN_TEST) on the machine's path;
+# in the machine, this script records it in FERROWIN_VM_RESULTS.
 # The output goes through a file: Wine's background processes, started by
 # whichever program comes first, inherit its output and would hold a pipe
 # open, and CTest waits for the pipe, long after the program itself ended.

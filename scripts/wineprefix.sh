@@ -5,9 +5,7 @@
 set -eu
 . "$(dirname "$0")/wine-env.sh"
 marker=$WINEPREFIX/.ferrowin-ready
-if [ -f "$marker" ] && [ "$(cat "$marker")" = "$FERROWIN_PREFIX_KIND" ]; then
-    exit 0
-fi
+[ -f "$marker" ] && [ "$(cat "$marker")" = "$FERROWIN_PREFIX_KIND" ] && exit 0
 sh "$FERROWIN_ROOT/scripts/wine-stop.sh"
 # The folder itself stays: in the emulated machine it is a mount point.
 mkdir -p "$WINEPREFIX"
