@@ -672,7 +672,8 @@ static void CheckAbout(const Program &program) {
     SeenBox box;
     if (BoxShown(program, what, &box)) {
         Expect(box.caption == PROGRAM_CAPTION && box.text == ABOUT_TEXT, what,
-               Seen(box) + "; expected text " + Quote(ABOUT_TEXT));
+               Seen(box) + "; expected caption " + Quote(PROGRAM_CAPTION) + ", text " +
+                   Quote(ABOUT_TEXT));
     }
 }
 
@@ -819,7 +820,8 @@ static const ExitRun EXIT_RUNS[] = {
 static void RunExitCheck(const std::string &programPath, const ExitRun &run) {
     std::string caption = run.boxText ? DefaultErrorCaption(Scaled(BOX_TIMEOUT_MS)) : "";
     PROCESS_INFORMATION info = StartChildProcess("\"" + programPath + "\"");
-    HWND window = run.boxText ? WaitForBox(info.dwProcessId, NULL, START_TIMEOUT_MS) : NULL;
+    HWND window =
+        run.boxText && info.hProcess ? WaitForBox(info.dwProcessId, NULL, START_TIMEOUT_MS) : NULL;
     SeenBox box = window ? ReadAndCloseBox(window, Scaled(BOX_TIMEOUT_MS)) : SeenBox();
     DWORD exitCode = 0;
     bool ended = info.hProcess &&
