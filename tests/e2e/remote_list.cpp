@@ -17,6 +17,10 @@ enum {
     REMOTE_TEXT_OFFSET = 512,
     REMOTE_TEXT_BYTES = 1024,
     ROW_MARK = 0x5EED,
+    // At most these on a usual machine.
+    USUAL_REFRESH_WAIT_MS = 100,
+    USUAL_START_MS = 2000,
+    MAX_SLOWNESS = 8,
 };
 
 std::string Format(const char *format, ...) {
@@ -165,14 +169,19 @@ int FindRow(const std::vector<Row> &rows, DWORD processId) {
     return -1;
 }
 
-// Row `row`'s item data: set at once, or posted behind whatever the driver
-// posted before, in the block's second quarter, which no call reuses.
-static bool SetRowMark(const Program &program, int row, LPARAM mark, bool post) {
+static LVITEMA ItemData(int row, LPARAM mark) {
     LVITEMA item;
     ZeroMemory(&item, sizeof item);
     item.mask = LVIF_PARAM;
     item.iItem = row;
     item.lParam = mark;
+    return item;
+}
+
+// Row `row`'s item data: set at once, or posted behind whatever the driver
+// posted before, in the block's second quarter, which no call reuses.
+static bool SetRowMark(const Program &program, int row, LPARAM mark, bool post) {
+    LVITEMA item = ItemData(row, mark);
     if (post) {
         char *posted = program.remote + REMOTE_POSTED_OFFSET;
         return WriteProcessMemory(program.info.hProcess, posted, &item, sizeof item, NULL) &&
@@ -183,10 +192,7 @@ static bool SetRowMark(const Program &program, int row, LPARAM mark, bool post) 
 }
 
 static bool RowMarked(const Program &program, int row, LPARAM mark) {
-    LVITEMA item;
-    ZeroMemory(&item, sizeof item);
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
+    LVITEMA item = ItemData(row, 0);
     LRESULT ok = FALSE;
     return RemoteCall(program, LVM_GETITEMA, 0, &item, &ok) && ok && item.lParam == mark;
 }
@@ -302,10 +308,6 @@ bool ClickRow(const Program &program, int row) {
     POINT centre;
     return row >= 0 && AskList(program, LVM_ENSUREVISIBLE, row) &&
            RowCentre(program, row, 0, &centre) && PostClick(program, centre);
-}
-
-bool ClickRowOf(const Program &program, DWORD processId) {
-    return ClickRow(program, FindRow(ReadRows(program, 1), processId));
 }
 
 std::string RowIds(const std::vector<Row> &rows) {

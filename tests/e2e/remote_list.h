@@ -27,9 +27,8 @@ std::string Format(const char *format, ...);
 DWORD Since(DWORD tick);
 
 // How many times slower than a usual machine this one runs the program (1 to
-// MAX_SLOWNESS; 1 until measured). The waits that only bound how long an
-// event may take are Scaled; the checks of the program's own timing are not.
-enum { USUAL_REFRESH_WAIT_MS = 100, USUAL_START_MS = 2000, MAX_SLOWNESS = 8 };
+// 8; 1 until measured). The waits that only bound how long an event may take
+// are Scaled; the checks of the program's own timing are not.
 extern DWORD Slowness;
 DWORD Scaled(DWORD ms);
 
@@ -86,8 +85,7 @@ DWORD WaitForRebuild(const Program &program, DWORD since, DWORD limit, DWORD *ga
 // none comes.
 bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap = NULL);
 // Sets Slowness from how long the program took to show its dialog and how
-// long its refreshes keep the driver waiting: at most USUAL_START_MS and
-// USUAL_REFRESH_WAIT_MS on a usual machine. Returns the longest of a few
+// long its refreshes keep the driver waiting. Returns the longest of a few
 // such waits.
 DWORD MeasureSlowness(const Program &program);
 // Polls until the process has a row (or none); the time it took, or -1.
@@ -99,4 +97,3 @@ bool PostClick(const Program &program, POINT at);
 bool RowCentre(const Program &program, int row, int down, POINT *centre);
 // Scrolls the row into view first: other processes may have pushed it down.
 bool ClickRow(const Program &program, int row);
-bool ClickRowOf(const Program &program, DWORD processId);
