@@ -18,10 +18,26 @@ check() { # check OK|FAIL WHAT [DETAIL]
         failures=$((failures + 1))
     fi
 }
+expect() { # expect WHAT DETAIL COMMAND...: the check passes when COMMAND succeeds
+    what=$1 detail=$2
+    shift 2
+    if "$@"; then check OK "$what"; else check FAIL "$what" "$detail"; fi
+}
+same() { # same WANTED FOUND WHAT
+    expect "$3" "found ${2:-nothing}" [ "$2" = "$1" ]
+}
+has() { # has TEXT PATTERN
+    echo "$1" | grep -q "$2"
+}
+lacks() { # lacks TEXT PATTERN
+    ! has "$1" "$2"
+}
 
+# The import lookup entry of an import by ordinal: high bit set, the ordinal
+# in the low bits.
 case $bits in
-32) triple=i686-w64-mingw32 format=pei-i386 magic=010b subsystem="4 0" ;;
-64) triple=x86_64-w64-mingw32 format=pei-x86-64 magic=020b subsystem="5 2" ;;
+32) triple=i686-w64-mingw32 format=pei-i386 magic=010b subsystem=4.0 ordinal17=80000011 ;;
+64) triple=x86_64-w64-mingw32 format=pei-x86-64 magic=020b subsystem=5.2 ordinal17=8000000000000011 ;;
 *) echo "usage: check_exe.sh EXE 32|64 REBASED" >&2 && exit 2 ;;
 esac
 if [ ! -f "$exe" ]; then
@@ -37,53 +53,25 @@ field() { # the value of a header line, e.g. field MajorSubsystemVersion
     echo "$headers" | awk -v name="$1" '$1 == name { print $2; exit }'
 }
 
-found=$("$triple-objdump" -f "$exe" | sed -n 's/.*file format //p')
-[ "$found" = "$format" ] && r=OK || r=FAIL
-check $r "machine is $format" "found ${found:-nothing}"
-
-[ "$(field Magic)" = "$magic" ] && r=OK || r=FAIL
-check $r "optional header magic $magic" "found $(field Magic)"
-
-[ "$(field Subsystem)" = 00000002 ] && r=OK || r=FAIL
-check $r "GUI subsystem" "found $(field Subsystem)"
-
-found="$(field MajorSubsystemVersion) $(field MinorSubsystemVersion)"
-[ "$found" = "$subsystem" ] && r=OK || r=FAIL
-check $r "subsystem version $(echo "$subsystem" | tr ' ' .)" "found $(echo "$found" | tr ' ' .)"
+same "$format" "$("$triple-objdump" -f "$exe" | sed -n 's/.*file format //p')" "machine is $format"
+same "$magic" "$(field Magic)" "optional header magic $magic"
+same 00000002 "$(field Subsystem)" "GUI subsystem"
+same "$subsystem" "$(field MajorSubsystemVersion).$(field MinorSubsystemVersion)" "subsystem version $subsystem"
 
 # The import table: one "DLL Name:" line per DLL, then its entries, each led
-# by its lookup value (high bit set: an import by ordinal, in the low bits).
-dlls=$(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
-unexpected=""
-for dll in $dlls; do
-    case $dll in
-    kernel32.dll | user32.dll | advapi32.dll | comctl32.dll) ;;
-    *) unexpected="$unexpected $dll" ;;
-    esac
-done
-[ -z "$unexpected" ] && r=OK || r=FAIL
-check $r "imports only kernel32, user32, advapi32, comctl32" "also$unexpected"
-
-crt=$(echo "$dlls" | tr ' ' '\n' | grep -iE '^(msvcr|msvcp|ucrt|api-ms-win-crt|libstdc|libgcc|libwinpthread)' | tr '\n' ' ')
-[ -z "$crt" ] && r=OK || r=FAIL
-check $r "no C-runtime DLL" "imports $crt"
-
-case " $dlls " in
-*" psapi.dll "*) r=FAIL ;;
-*) r=OK ;;
-esac
-check $r "no psapi.dll import (bound at run time)"
-
+# by its lookup value.
+dlls=$(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort)
+unexpected=$(echo "$dlls" | grep -vE '^(kernel32|user32|advapi32|comctl32)\.dll$' | tr '\n' ' ')
+expect "imports only kernel32, user32, advapi32, comctl32" "also $unexpected" [ -z "$unexpected" ]
+crt=$(echo "$dlls" | grep -E '^(msvcr|msvcp|ucrt|api-ms-win-crt|libstdc|libgcc|libwinpthread)' | tr '\n' ' ')
+expect "no C-runtime DLL" "imports $crt" [ -z "$crt" ]
+expect "no psapi.dll import (bound at run time)" "" lacks "$dlls" '^psapi\.dll$'
 comctl=$(echo "$headers" | awk '
     /DLL Name:/ { inside = tolower($3) == "comctl32.dll"; next }
     inside && /^[[:space:]]*$/ { inside = 0 }
     inside && /vma:/ { next }
     inside { print $1 }' | tr '\n' ' ')
-case $comctl in
-80000011\ | 8000000000000011\ ) r=OK ;;
-*) r=FAIL ;;
-esac
-check $r "comctl32 imported by ordinal 17 only" "entries: ${comctl:-none}"
+expect "comctl32 imported by ordinal 17 only" "entries: ${comctl:-none}" [ "$comctl" = "$ordinal17 " ]
 
 # The resources, decompiled: each is preceded by a comment naming its type and
 # name; a LANGUAGE line (25, 1 being LANG_RUSSIAN, SUBLANG_DEFAULT) holds for
@@ -96,14 +84,9 @@ language_of() { # language_of TYPE NAME
         /^LANGUAGE / { language = $2 $3 }
         t == type && n == name && $1 == name && $2 ~ /^[A-Z]/ { print language; exit }'
 }
-found=$(language_of dialog 101)
-[ "$found" = "25,1" ] && r=OK || r=FAIL
-check $r "dialog 101 in language 0x0419" "found ${found:-no such dialog}"
-found=$(language_of version 1)
-[ "$found" = "25,1" ] && r=OK || r=FAIL
-check $r "version block in language 0x0419" "found ${found:-no version block}"
-echo "$resources" | grep -q 'BLOCK "041904[bB]0"' && r=OK || r=FAIL
-check $r "version strings for 0x0419, code page 1200"
+same 25,1 "$(language_of dialog 101)" "dialog 101 in language 0x0419"
+same 25,1 "$(language_of version 1)" "version block in language 0x0419"
+expect "version strings for 0x0419, code page 1200" "" has "$resources" 'BLOCK "041904[bB]0"'
 
 # Every function of the 64-bit code needs its .pdata entry, or the system
 # cannot unwind through it (exceptions, stack walks). The executable has no
@@ -141,21 +124,18 @@ if [ "$bits" = 64 ]; then
                 ++count
                 if (!(a in listed) && !(a in thunk)) missing = missing " 0x" a
             }
-            print count + 0, missing
+            print count, missing
         }')
     count=${found%% *} missing=${found#* }
-    [ "$count" -gt 0 ] && [ -z "$missing" ] && r=OK || r=FAIL
-    check $r "unwind data (.pdata) for each of the $count functions in .text" "none for$missing"
+    # The entry point is always wanted, so count is never 0.
+    expect "unwind data (.pdata) for each of the $count functions in .text" "none for$missing" [ -z "$missing" ]
 fi
 
 if [ "$bits" = 32 ]; then
     size=$(wc -c <"$exe")
-    [ "$size" -le 12288 ] && r=OK || r=FAIL
-    check $r "32-bit executable at most 12 KiB ($size bytes)"
+    expect "32-bit executable at most 12 KiB ($size bytes)" "" [ "$size" -le 12288 ]
 fi
 
-# Hardening: ASLR, DEP, SEH, checksum, relocations, load configuration and
-# stack protector, manifest.
 . "$(dirname "$0")/hardening_checks.sh"
 check_dll_characteristics
 check_checksum
