@@ -80,19 +80,16 @@ expect "version strings for 0x0419, code page 1200" "" has "$resources" 'BLOCK "
 # the address of. Import thunks (one indirect jmp each) need no entry.
 if [ "$bits" = 64 ]; then
     entry=$(printf '%x' $((0x$(field ImageBase) + 0x$(field AddressOfEntryPoint))))
-    found=$({
-        echo "entry $entry"
-        echo "$headers" | sed -n '/^The Function Table/,/^$/p'
-        cat "$work/code"
-    } | awk '
+    echo "$headers" | sed -n '/^The Function Table/,/^$/p' >"$work/function-table"
+    found=$(awk -v entry="$entry" '
         # Addresses as keys: lower-case hex without 0x and leading zeros.
         function key(text) {
             sub(/^(0x)?0*/, "", text)
             sub(/:$/, "", text)
             return tolower(text)
         }
-        $1 == "entry" { wanted[key($2)] = 1; next }
-        $1 ~ /^[0-9a-f]+:$/ && NF == 4 && $2 ~ /^[0-9a-f]+$/ { listed[key($2)] = 1; next }
+        BEGIN { wanted[key(entry)] = 1 }
+        FILENAME == ARGV[1] { if ($1 ~ /^[0-9a-f]+:$/ && NF == 4) listed[key($2)] = 1; next }
         /^ *[0-9a-f]+:\t/ {
             split($0, part, "\t")
             at = key($1)
@@ -108,7 +105,7 @@ if [ "$bits" = 64 ]; then
                 if (!(a in listed) && !(a in thunk)) missing = missing " 0x" a
             }
             print count, missing
-        }')
+        }' "$work/function-table" "$work/code")
     count=${found%% *} missing=${found#* }
     # The entry point is always wanted, so count is never 0.
     expect "unwind data (.pdata) for each of the $count functions in .text" "none for$missing" [ -z "$missing" ]
