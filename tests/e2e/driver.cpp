@@ -53,19 +53,10 @@ static void Skip(const std::string &what, const std::string &why) {
 static std::string Quote(const std::string &text) {
     std::string quoted = "\"";
     for (unsigned char c : text) {
-        if (c == '\n') {
-            quoted += "\\n";
-        } else if (c == '\t') {
-            quoted += "\\t";
-        } else if (c == '\r') {
-            quoted += "\\r";
-        } else if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += (char)c;
-        } else if (c < 0x20 || c >= 0x7F) {
-            quoted += Format("\\x%02x", c);
+        if (c == '\n' || c == '"' || c == '\\') {
+            quoted += std::string("\\") + (c == '\n' ? 'n' : (char)c);
         } else {
-            quoted += (char)c;
+            quoted += c < 0x20 || c >= 0x7F ? Format("\\x%02x", c) : std::string(1, (char)c);
         }
     }
     return quoted + "\"";
@@ -369,12 +360,10 @@ static std::vector<PROCESSENTRY32> TakeSnapshot(void) {
 }
 
 static const PROCESSENTRY32 *FindEntry(const std::vector<PROCESSENTRY32> &entries, DWORD id) {
-    for (const PROCESSENTRY32 &entry : entries) {
-        if (entry.th32ProcessID == id) {
-            return &entry;
-        }
-    }
-    return NULL;
+    auto found = std::find_if(entries.begin(), entries.end(), [&](const PROCESSENTRY32 &entry) {
+        return entry.th32ProcessID == id;
+    });
+    return found == entries.end() ? NULL : &*found;
 }
 
 // The list against two snapshots of the driver's own, one before the rebuild
