@@ -6,7 +6,6 @@
 #include "res/ids.h"
 #include "ui/ui.h"
 
-DeleteAllSighting LastDeleteAll;
 int CellTextRequests;
 
 namespace {
@@ -28,12 +27,6 @@ LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     if (IsCellTextRequest(message, lParam)) {
         ++CellTextRequests;
         FillCellText((NMLVDISPINFOA *)lParam);
-        return 0;
-    }
-    if (message == WM_NOTIFY && ((NMHDR *)lParam)->code == LVN_DELETEALLITEMS) {
-        ++LastDeleteAll.count;
-        LastDeleteAll.records = Table.Records;
-        LastDeleteAll.blockValid = Table.Records && HeapValidate(TableHeap, 0, Table.Records);
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -63,7 +56,6 @@ HWND CreateTestList(void) {
     HWND list = CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 580, 300,
                               parent, (HMENU)1000, GetModuleHandleA(NULL), NULL);
     InsertColumns(&ColumnTable, list);
-    LastDeleteAll = DeleteAllSighting();
     return list;
 }
 

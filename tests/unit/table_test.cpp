@@ -74,116 +74,105 @@ TEST_F(TableTest, TableGrowsByDoublingFromTwentyAtEachRefresh) {
     }
 }
 
+// The list's own procedure, where a test puts one of its own in front.
+WNDPROC listProc;
+ProcessRecord *oldBlock;
+
+LRESULT CALLBACK CheckBlockAtDeleteAllProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == LVM_DELETEALLITEMS) {
+        EXPECT_EQ(oldBlock, Table.Records)
+            << "the rows must go before the block they read from is released";
+        EXPECT_TRUE(HeapValidate(TableHeap, 0, oldBlock));
+        oldBlock = NULL;
+    }
+    return CallWindowProcA(listProc, hwnd, message, wParam, lParam);
+}
+
 TEST_F(TableTest, ListIsEmptiedWhileTheOldBlockIsStillCurrent) {
     AddFakeProcesses(3);
     RefreshProcessTable(list, &state);
-    ProcessRecord *oldBlock = Table.Records;
-    LastDeleteAll = DeleteAllSighting();
-
+    oldBlock = Table.Records;
+    listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)CheckBlockAtDeleteAllProc);
     RefreshProcessTable(list, &state);
-
-    EXPECT_EQ(1, LastDeleteAll.count);
-    EXPECT_EQ(oldBlock, LastDeleteAll.records)
-        << "the rows must go before the block they read from is released";
-    EXPECT_TRUE(LastDeleteAll.blockValid);
+    EXPECT_EQ(NULL, oldBlock) << "the list was never emptied";
 }
 
-TEST_F(TableTest, ImageNamesAreCutAtNinetyEightCharacters) {
+// Names are cut at 98 characters and byte counts become whole pages, rounding
+// down; only a 64-bit build sees a working set past 4 GB, and the table still
+// holds 32-bit page counts.
+TEST_F(TableTest, CellsShowNamesCutAtNinetyEightAndWholePages) {
     struct {
-        size_t length;
-        size_t stored;
-    } cases[] = {{0, 0}, {97, 97}, {98, 98}, {99, 98}, {259, 98}, {260, 98}};
-    for (auto c : cases) {
-        FakeProcess p = {};
-        p.id = 8 + 4 * (DWORD)Fake.processes.size();
-        p.name = std::string(c.length, (char)('a' + Fake.processes.size()));
-        Fake.processes.push_back(p);
+        size_t length, shown;
+        SIZE_T bytes;
+        DWORD pages;
+    } cases[] = {
+        {0, 0, 0, 0},
+        {97, 97, 4095, 0},
+        {98, 98, 4096, 1},
+        {99, 98, 8191, 1},
+        {259, 98, 8192, 2},
+        {260, 98, 0x7FFFF000, 0x7FFFF},
+        {5, 5, 0xFFFFFFFE, 0xFFFFF},
+#ifdef _WIN64
+        {5, 5, 5ull << 30, 1310720},
+        {5, 5, (16ull << 30) + 4095, 4194304},
+#endif
+    };
+    const int n = sizeof cases / sizeof cases[0];
+    AddFakeProcesses(n);
+    for (int i = 0; i < n; ++i) {
+        FakeProcess &p = Fake.processes[i];
+        p.name = std::string(cases[i].length, (char)('a' + i));
+        p.minimumBytes = p.maximumBytes = p.workingSetBytes = cases[i].bytes;
     }
     RefreshProcessTable(list, &state);
 
-    ASSERT_EQ(6, RowCount(list));
-    for (size_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(Fake.processes[i].name.substr(0, cases[i].stored), CellText(list, (int)i, 1));
-    }
-}
-
-TEST_F(TableTest, ByteCountsBecomeWholePagesRoundingDown) {
-    struct {
-        DWORD bytes, pages;
-    } cases[] = {{0, 0},
-                 {4095, 0},
-                 {4096, 1},
-                 {8191, 1},
-                 {8192, 2},
-                 {0x7FFFF000, 0x7FFFF},
-                 {0xFFFFFFFE, 0xFFFFF}};
-    for (auto c : cases) {
-        FakeProcess p = {};
-        p.id = 8 + 4 * (DWORD)Fake.processes.size();
-        p.name = "x.exe";
-        p.minimumBytes = c.bytes;
-        p.maximumBytes = c.bytes;
-        p.workingSetBytes = c.bytes;
-        Fake.processes.push_back(p);
-    }
-    RefreshProcessTable(list, &state);
-
-    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        SCOPED_TRACE(cases[i].bytes);
+    ASSERT_EQ(n, RowCount(list));
+    for (int i = 0; i < n; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(Fake.processes[i].name.substr(0, cases[i].shown), CellText(list, i, 1));
         for (int column = 2; column < 5; ++column) {
-            EXPECT_EQ(std::to_string(cases[i].pages), CellText(list, (int)i, column));
+            EXPECT_EQ(std::to_string(cases[i].pages), CellText(list, i, column));
         }
     }
 }
 
-#ifdef _WIN64
-// Only a 64-bit build sees a working set past 4 GB; the table still holds
-// 32-bit page counts.
-TEST_F(TableTest, WorkingSetsPastFourGigabytesAreShownWhole) {
-    FakeProcess big = {};
-    big.id = 8;
-    big.name = "big.exe";
-    big.minimumBytes = 5ull << 30;
-    big.maximumBytes = (16ull << 30) + 4095;
-    big.workingSetBytes = (6ull << 30) + 8192;
-    Fake.processes.push_back(big);
-    RefreshProcessTable(list, &state);
-    EXPECT_EQ("1310720", CellText(list, 0, 2));
-    EXPECT_EQ("1572866", CellText(list, 0, 3));
-    EXPECT_EQ("4194304", CellText(list, 0, 4));
-}
-#endif
-
+// A process that cannot be opened, the System Idle Process's identifier 0
+// included, still gets its row, as does one that ended after the snapshot.
 TEST_F(TableTest, EachFailureShowsItsOwnFigures) {
-    AddFakeProcesses(5);
-    FakeProcess idle = {};
-    idle.id = 0;
-    idle.name = "[System Process]";
-    Fake.processes.insert(Fake.processes.begin(), idle);
-    Fake.processes[1].openError = ERROR_ACCESS_DENIED;
-    Fake.processes[2].limitsFail = TRUE;
-    Fake.processes[3].sizeFails = TRUE;
-    Fake.processes[4].workingSetBytes = 0xFFFFFFFF; // indistinguishable from a failure
+    struct {
+        const char *why;
+        DWORD openError;
+        BOOL limitsFail, sizeFails;
+        const char *min, *current, *max;
+    } cases[] = {
+        {"identifier 0 cannot be opened", 0, FALSE, FALSE, "-1", "-1", "-1"},
+        {"access denied", ERROR_ACCESS_DENIED, FALSE, FALSE, "-1", "-1", "-1"},
+        {"ended after the snapshot", ERROR_INVALID_PARAMETER, FALSE, FALSE, "-1", "-1", "-1"},
+        {"limits query fails", 0, TRUE, FALSE, "0", "4", "0"},
+        {"size query fails", 0, FALSE, TRUE, "200", "-1", "1380"},
+        {"size of 0xFFFFFFFF bytes", 0, FALSE, FALSE, "200", "-1", "1380"},
+        {"all well", 0, FALSE, FALSE, "200", "7", "1380"},
+    };
+    AddFakeProcesses(7);
+    Fake.processes[0].id = 0;
+    Fake.processes[0].name = "[System Process]";
+    Fake.processes[5].workingSetBytes = 0xFFFFFFFF; // indistinguishable from a failure
+    for (int i = 0; i < 7; ++i) {
+        Fake.processes[i].openError = cases[i].openError;
+        Fake.processes[i].limitsFail = cases[i].limitsFail;
+        Fake.processes[i].sizeFails = cases[i].sizeFails;
+    }
     RefreshProcessTable(list, &state);
 
-    struct {
-        const char *why, *min, *current, *max;
-    } expected[] = {
-        {"identifier 0 cannot be opened", "-1", "-1", "-1"},
-        {"access denied", "-1", "-1", "-1"},
-        {"limits query fails", "0", "2", "0"},
-        {"size query fails", "200", "-1", "1380"},
-        {"size of 0xFFFFFFFF bytes", "200", "-1", "1380"},
-        {"all well", "200", "5", "1380"},
-    };
-    ASSERT_EQ(6, RowCount(list));
-    for (int i = 0; i < 6; ++i) {
-        SCOPED_TRACE(expected[i].why);
+    ASSERT_EQ(7, RowCount(list));
+    for (int i = 0; i < 7; ++i) {
+        SCOPED_TRACE(cases[i].why);
         EXPECT_EQ(std::to_string(Fake.processes[i].id), CellText(list, i, 0));
         EXPECT_EQ(Fake.processes[i].name, CellText(list, i, 1));
-        EXPECT_EQ(expected[i].min, CellText(list, i, 2));
-        EXPECT_EQ(expected[i].current, CellText(list, i, 3));
-        EXPECT_EQ(expected[i].max, CellText(list, i, 4));
+        EXPECT_EQ(cases[i].min, CellText(list, i, 2));
+        EXPECT_EQ(cases[i].current, CellText(list, i, 3));
+        EXPECT_EQ(cases[i].max, CellText(list, i, 4));
     }
     EXPECT_EQ(0, OpenFakeHandles());
 }
@@ -206,17 +195,6 @@ TEST_F(TableTest, UnreadableSnapshotGivesEmptyTableAndListUntilTheNextRefresh) {
     Fake.firstEntryFails = FALSE;
     RefreshProcessTable(list, &state);
     EXPECT_EQ(30, RowCount(list));
-}
-
-TEST_F(TableTest, ProcessEndingBetweenSnapshotAndOpenStillGetsItsRow) {
-    AddFakeProcesses(4);
-    Fake.onOpen = [](DWORD) { Fake.processes[2].openError = ERROR_INVALID_PARAMETER; };
-    RefreshProcessTable(list, &state);
-
-    ASSERT_EQ(4, RowCount(list));
-    EXPECT_EQ(Fake.processes[2].name, CellText(list, 2, 1));
-    EXPECT_EQ("-1", CellText(list, 2, 3));
-    EXPECT_EQ("4", CellText(list, 3, 3));
 }
 
 // A heap that refuses: the refresh keeps the processes that fit and stays
@@ -262,10 +240,15 @@ int TopRow(HWND list) {
     return (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
 }
 
-void ScrollToRow(HWND list, int row) {
+RECT RowBounds(HWND list, int row) {
     RECT bounds = {};
     bounds.left = LVIR_BOUNDS;
-    SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&bounds);
+    SendMessageA(list, LVM_GETITEMRECT, row, (LPARAM)&bounds);
+    return bounds;
+}
+
+void ScrollToRow(HWND list, int row) {
+    RECT bounds = RowBounds(list, 0);
     SendMessageA(list, LVM_SCROLL, 0, (row - TopRow(list)) * (bounds.bottom - bounds.top));
 }
 
@@ -290,7 +273,7 @@ class RepaintTest : public TableTest {
         ShowWindow(GetParent(list), SW_SHOWNA);
         RefreshProcessTable(list, &state);
         // Half of the last row on screen shows, text and all.
-        RECT window, client, row = RowBounds(0);
+        RECT window, client, row = RowBounds(list, 0);
         GetWindowRect(list, &window);
         GetClientRect(list, &client);
         int height = row.bottom - row.top;
@@ -303,12 +286,6 @@ class RepaintTest : public TableTest {
     void Settle() {
         RedrawWindow(GetParent(list), NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
         CellTextRequests = 0;
-    }
-    RECT RowBounds(int row) {
-        RECT bounds = {};
-        bounds.left = LVIR_BOUNDS;
-        SendMessageA(list, LVM_GETITEMRECT, row, (LPARAM)&bounds);
-        return bounds;
     }
     RECT Dirty() {
         RECT dirty = {};
@@ -336,7 +313,7 @@ TEST_F(RepaintTest, UnchangedListIsNeitherMeasuredNorRepainted) {
     Fake.processes[3].workingSetBytes += 4096;
     RefreshProcessTable(list, &state);
     dirty = Dirty();
-    RECT row = RowBounds(3);
+    RECT row = RowBounds(list, 3);
     EXPECT_TRUE(EqualRect(&dirty, &row)) << "only row 3 changed";
     EXPECT_EQ(0, CellTextRequests);
 }
@@ -399,30 +376,24 @@ const Scenario scenarios[] = {
 // Damage done at the first open of a refresh, with the list's redraw off. As
 // on a desktop without composition, either the list is due where it was
 // uncovered or, where turning redraw off hid it, the dialog over it is.
-HWND damagedList;
-RECT damagedArea; // in the list's client coordinates
-bool damageTheDialog;
+HWND damaged;
+RECT damagedArea; // in that window's client coordinates
 
 void DamageOnce(DWORD) {
-    if (damagedList) {
-        HWND window = damageTheDialog ? GetParent(damagedList) : damagedList;
-        RECT area = damagedArea;
-        MapWindowPoints(damagedList, window, (POINT *)&area, 2);
-        LeaveDamage(window, area);
-        damagedList = NULL;
+    if (damaged) {
+        LeaveDamage(damaged, damagedArea);
+        damaged = NULL;
     }
 }
 
 // Some list versions go back to the top when emptied, scrolling the bits on
 // screen even with redraw off; the refresh must bring the rows back and
 // repaint what the scrolling left.
-WNDPROC keepingListProc;
-
 LRESULT CALLBACK TopWhenEmptiedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == LVM_DELETEALLITEMS) {
         ScrollToRow(hwnd, 0);
     }
-    return CallWindowProcA(keepingListProc, hwnd, message, wParam, lParam);
+    return CallWindowProcA(listProc, hwnd, message, wParam, lParam);
 }
 
 // Whatever changed between two ticks, what the list shows afterwards is what
@@ -443,8 +414,7 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
         const Scenario &s = scenarios[run % n];
         bool toTop = run >= n;
         if (run == n) {
-            keepingListProc =
-                (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)TopWhenEmptiedProc);
+            listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)TopWhenEmptiedProc);
         }
         if (toTop && s.scroll == TOP) {
             continue;
@@ -474,8 +444,6 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
         }
         LVITEMA selected = {};
         selected.stateMask = selected.state = LVIS_SELECTED;
-        HWND header = (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
-        RECT all = {0, 0, 2000, 2000};
         int fitted = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0);
         if (s.extra == SELECTED) {
             SendMessageA(list, LVM_SETITEMSTATE, top + 1, (LPARAM)&selected);
@@ -483,7 +451,7 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
             // A row on screen, and the last one, which shows only in part.
             RECT client;
             GetClientRect(list, &client);
-            ASSERT_LT(RowBounds(top + page).top, client.bottom) << "no row shows in part";
+            ASSERT_LT(RowBounds(list, top + page).top, client.bottom) << "no row shows in part";
             Fake.processes[top + 2].workingSetBytes += 4096;
             Fake.processes[top + page].workingSetBytes += 4096;
         } else if (s.extra == LONGER_NAME) {
@@ -494,13 +462,13 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
         } else if (s.extra == DRAGGED) {
             SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, fitted + 40);
         } else if (s.extra == LIST_DUE) {
-            LeaveDamage(list, RowBounds(top + 3));
+            LeaveDamage(list, RowBounds(list, top + 3));
         } else if (s.extra == HEADER_DUE) {
-            LeaveDamage(header, all);
+            LeaveDamage((HWND)SendMessageA(list, LVM_GETHEADER, 0, 0), RECT{0, 0, 2000, 2000});
         } else if (s.extra == LIST_DAMAGED || s.extra == DIALOG_DAMAGED) {
-            damagedList = list;
-            damagedArea = RowBounds(top + 3);
-            damageTheDialog = s.extra == DIALOG_DAMAGED;
+            damaged = s.extra == DIALOG_DAMAGED ? GetParent(list) : list;
+            damagedArea = RowBounds(list, top + 3);
+            MapWindowPoints(list, damaged, (POINT *)&damagedArea, 2);
         }
 
         RefreshProcessTable(list, &state);
@@ -518,12 +486,13 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
                 << "the name column is fitted to the longer name";
         }
     }
-    SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)keepingListProc);
+    SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)listProc);
 }
 
+// A list that refuses every row; a tick refreshes it as the dialog's timer
+// would.
 ListState refusingState;
 
-// A tick refreshes the list as the dialog's timer would.
 LRESULT CALLBACK RefusingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TIMER) {
         RefreshProcessTable(hwnd, &refusingState);
@@ -532,43 +501,29 @@ LRESULT CALLBACK RefusingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     if (message == LVM_INSERTITEMA) {
         return -1;
     }
-    if (message >= LVM_FIRST && message < LVM_FIRST + 0x100) {
-        return 0;
-    }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return CallWindowProcA(listProc, hwnd, message, wParam, lParam);
 }
 
 // Presses OK on the "Failed inserting item" box; any other box ends the
 // process with 77, and a tick that opens another box with 78, so the exit
 // code tells.
-HWND refusingList;
-
-void ConfirmInsertFailure(int, const SeenBox &box) {
-    if (box.text != "Failed inserting item") {
-        ExitProcess(77);
-    }
-    if (!SendMessageTimeoutA(refusingList, WM_TIMER, 0, 0, SMTO_NORMAL, 2000, NULL)) {
-        ExitProcess(78);
-    }
-}
-
-void RefreshIntoRefusingList() {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = RefusingListProc;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.lpszClassName = "RefusingList";
-    RegisterClassA(&wc);
-    HWND refusing = CreateWindowA("RefusingList", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
-                                  GetModuleHandleA(NULL), NULL);
-    refusingList = refusing;
-    BoxWatcher watcher(NULL, ConfirmInsertFailure);
-    RefreshProcessTable(refusing, &refusingState);
+void RefreshIntoRefusingList(HWND list) {
+    listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)RefusingListProc);
+    BoxWatcher watcher(NULL, [list](int, const SeenBox &box) {
+        if (box.text != "Failed inserting item") {
+            ExitProcess(77);
+        }
+        if (!SendMessageTimeoutA(list, WM_TIMER, 0, 0, SMTO_NORMAL, 2000, NULL)) {
+            ExitProcess(78);
+        }
+    });
+    RefreshProcessTable(list, &refusingState);
 }
 
 TEST_F(TableTest, ListRefusingARowEndsTheProgramWithTheBoxResult) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     AddFakeProcesses(3);
-    EXPECT_EXIT(RefreshIntoRefusingList(), ::testing::ExitedWithCode(IDOK), "");
+    EXPECT_EXIT(RefreshIntoRefusingList(list), ::testing::ExitedWithCode(IDOK), "");
 }
 
 } // namespace
