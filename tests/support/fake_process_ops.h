@@ -37,7 +37,6 @@ struct FakeSystem {
     int trims;
     std::vector<DWORD> openedIds;
     std::vector<DWORD> openAccess;
-    std::vector<DWORD> trimmedIds;
 };
 
 extern FakeSystem Fake;
