@@ -12,19 +12,13 @@ namespace {
 
 const std::string OPEN_FAILED = OPEN_FAILED_TEXT;
 const std::string TRIM_FAILED = TRIM_FAILED_TEXT;
+const ULONGLONG GB = 1ull << 30;
 
 std::string SystemText(DWORD error) {
     char text[512] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error, 0, text,
                    sizeof text, NULL);
     return text;
-}
-
-TEST(TrimTexts, ReportFitsANinetyEightCharacterName) {
-    std::string name(98, 'q');
-    char text[MESSAGE_TEXT_BYTES];
-    ComposeTrimReport(text, name.c_str(), 2047);
-    EXPECT_EQ(TrimReport(name, 2047), text);
 }
 
 // The text ends by byte 254 and its zero: byte 255 of the buffer is never
@@ -68,7 +62,6 @@ TEST(TrimTexts, ErrorTextIsThePrefixThenTheSystemTextWithinByte255) {
 }
 
 TEST(TrimTexts, MemoryReportGivesAfterBeforeAndSignedDifferencesInPages) {
-    const ULONGLONG GB = 1ull << 30;
     struct {
         const char *why;
         MemoryFigures before, after;
@@ -104,7 +97,6 @@ using TrimTest = DialogTest;
 // Trim all opens every table slot, the empty ones too, passes over failures
 // in silence and reports free memory before and after, with no refresh.
 TEST_F(TrimTest, TrimAllVisitsEveryTableSlotAndReportsTheMemoryFigures) {
-    const ULONGLONG GB = 1ull << 30;
     Fake.memory[0] = {5 * GB, 7 * GB};
     Fake.memory[1] = {5 * GB + 4096, 7 * GB - 8192};
     Fake.processes[3].openError = ERROR_ACCESS_DENIED;
@@ -134,12 +126,14 @@ TEST_F(TrimTest, NoHeldRowMeansNoTrimAndNoBox) {
 }
 
 // The row clicked last is trimmed, opened for the trim and the size query,
-// and a refresh tick follows unless the open failed; errors keep the
-// platform's default caption.
+// and a refresh tick follows unless the open failed; the report has room for
+// the longest name, and errors keep the platform's default caption.
 TEST_F(TrimTest, TrimShowsTheReportOrTheErrorsAndRefreshes) {
+    Fake.processes[6].name = std::string(98, 'q');
+    Tick();
     const std::string ended = OPEN_FAILED + SystemText(ERROR_INVALID_PARAMETER);
     const std::string refused = TRIM_FAILED + SystemText(ERROR_ACCESS_DENIED);
-    const std::string report = TrimReport("proc6.exe", 7);
+    const std::string report = TrimReport(std::string(98, 'q'), 7);
     struct {
         const char *why;
         DWORD openError, trimError;
@@ -191,11 +185,10 @@ TEST_F(TrimTest, ReportUsesTheClickedProcessEvenIfTheTableChangesUnderTheBox) {
     Fake.processes[5].trimError = ERROR_ACCESS_DENIED;
     ClickRow(list, 5);
     LetHoldRunOut();
-    HWND target = dialog;
-    BoxWatcher watcher(dialog, [target](int box, const SeenBox &) {
+    BoxWatcher watcher(dialog, [this](int box, const SeenBox &) {
         if (box == 0) {
             Fake.processes.erase(Fake.processes.begin(), Fake.processes.begin() + 5);
-            SendMessageA(target, WM_TIMER, ID_REFRESH_TIMER, 0);
+            Tick();
         }
     });
     Press(IDOK);
