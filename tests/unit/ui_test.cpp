@@ -83,8 +83,10 @@ TEST_F(MainDialogTest, NameColumnsFitTheirTextsNotTheirTitles) {
     }
 }
 
-// A held list keeps its rows while processes end; a refresh shows the change.
-TEST_F(MainDialogTest, ClickHoldsTheListUntilThreeSecondsAfterTheLastRefresh) {
+// A click on a row holds the list, and its rows while processes end, until
+// 3 s after the last refresh; a click below the rows releases the hold, and a
+// selection by keyboard holds nothing.
+TEST_F(MainDialogTest, OnlyAClickOnARowHoldsTheList) {
     Tick();
     ASSERT_TRUE(ClickRow(list, 3));
     Fake.processes.pop_back();
@@ -99,9 +101,7 @@ TEST_F(MainDialogTest, ClickHoldsTheListUntilThreeSecondsAfterTheLastRefresh) {
     Fake.processes.pop_back();
     Tick();
     EXPECT_EQ(43, RowCount(list)) << "the refresh ended the hold";
-}
 
-TEST_F(MainDialogTest, ClickBelowTheRowsOrKeyboardSelectionHoldsNothing) {
     Fake.processes.resize(5);
     Tick();
     ASSERT_TRUE(ClickRow(list, 3));
