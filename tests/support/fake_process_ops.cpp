@@ -44,10 +44,8 @@ FakeProcess *FindProcess(DWORD id) {
 // A process handle carries the identifier, so it still names its process
 // when a test changes the process list while the handle is open.
 FakeProcess *ProcessOfHandle(HANDLE handle) {
-    if ((UINT_PTR)handle < PROCESS_HANDLE_BASE) {
-        return nullptr;
-    }
-    return FindProcess((DWORD)(((UINT_PTR)handle - PROCESS_HANDLE_BASE) / 4));
+    UINT_PTR value = (UINT_PTR)handle;
+    return value < PROCESS_HANDLE_BASE ? nullptr : FindProcess((value - PROCESS_HANDLE_BASE) / 4);
 }
 
 BOOL WINAPI FakeProcessMemoryInfo(HANDLE process, PPROCESS_MEMORY_COUNTERS counters, DWORD cb) {
