@@ -108,82 +108,67 @@ TEST_F(TableTest, ListIsEmptiedWhileTheOldBlockIsStillCurrent) {
     EXPECT_EQ(NULL, oldBlock) << "the list was never emptied";
 }
 
-// Names are cut at 98 characters and byte counts become whole pages, rounding
-// down; only a 64-bit build sees a working set past 4 GB, and the table still
+// What each row shows: the process's identifier, its name cut at 98
+// characters, and its figures in whole pages rounding down, or -1 where they
+// cannot be read. A process that cannot be opened still gets its row, as do
+// the System Idle Process's identifier 0 and a process that ended after the
+// snapshot. Only a 64-bit build sees a working set past 4 GB; the table still
 // holds 32-bit page counts.
-TEST_F(TableTest, CellsShowNamesCutAtNinetyEightAndWholePages) {
+TEST_F(TableTest, EachRowShowsItsProcessAsFarAsItCanBeRead) {
+    const SIZE_T MIN = 200 * 4096, MAX = 1380 * 4096;
+    const DWORD DENIED = ERROR_ACCESS_DENIED, ENDED = ERROR_INVALID_PARAMETER;
     struct {
-        size_t length, shown;
-        SIZE_T bytes;
-        DWORD pages;
+        const char *why;
+        size_t name;                      // characters
+        SIZE_T minimum, current, maximum; // bytes
+        DWORD openError;
+        BOOL limitsFail, sizeFails;
+        const char *figures; // the last three columns
     } cases[] = {
-        {0, 0, 0, 0},
-        {97, 97, 4095, 0},
-        {98, 98, 4096, 1},
-        {99, 98, 8191, 1},
-        {259, 98, 8192, 2},
-        {260, 98, 0x7FFFF000, 0x7FFFF},
-        {5, 5, 0xFFFFFFFE, 0xFFFFF},
+        {"identifier 0", 5, MIN, 8192, MAX, 0, FALSE, FALSE, "-1 -1 -1"},
+        {"access denied", 5, MIN, 8192, MAX, DENIED, FALSE, FALSE, "-1 -1 -1"},
+        {"ended after the snapshot", 5, MIN, 8192, MAX, ENDED, FALSE, FALSE, "-1 -1 -1"},
+        {"limits query fails", 5, MIN, 8192, MAX, 0, TRUE, FALSE, "0 2 0"},
+        {"size query fails", 5, MIN, 8192, MAX, 0, FALSE, TRUE, "200 -1 1380"},
+        {"0xFFFFFFFF bytes, as a failed query", 5, MIN, 0xFFFFFFFF, MAX, 0, FALSE, FALSE,
+         "200 -1 1380"},
+        {"all well", 5, MIN, 8192, MAX, 0, FALSE, FALSE, "200 2 1380"},
+        {"no name, no bytes", 0, 0, 0, 0, 0, FALSE, FALSE, "0 0 0"},
+        {"97 characters", 97, 4095, 4095, 4095, 0, FALSE, FALSE, "0 0 0"},
+        {"98 characters", 98, 4096, 4096, 4096, 0, FALSE, FALSE, "1 1 1"},
+        {"99 characters", 99, 8191, 8191, 8191, 0, FALSE, FALSE, "1 1 1"},
+        {"259 characters", 259, 8192, 8192, 8192, 0, FALSE, FALSE, "2 2 2"},
+        {"260 characters", 260, 0x7FFFF000, 0x7FFFF000, 0x7FFFF000, 0, FALSE, FALSE,
+         "524287 524287 524287"},
+        {"4 GB less 2 bytes", 5, 0xFFFFFFFE, 0xFFFFFFFE, 0xFFFFFFFE, 0, FALSE, FALSE,
+         "1048575 1048575 1048575"},
 #ifdef _WIN64
-        {5, 5, 5ull << 30, 1310720},
-        {5, 5, (16ull << 30) + 4095, 4194304},
+        {"past 4 GB", 5, 5ull << 30, (6ull << 30) + 8192, (16ull << 30) + 4095, 0, FALSE, FALSE,
+         "1310720 1572866 4194304"},
 #endif
     };
     const int n = sizeof cases / sizeof cases[0];
     AddFakeProcesses(n);
+    Fake.processes[0].id = 0;
     for (int i = 0; i < n; ++i) {
         FakeProcess &p = Fake.processes[i];
-        p.name = std::string(cases[i].length, (char)('a' + i));
-        p.minimumBytes = p.maximumBytes = p.workingSetBytes = cases[i].bytes;
+        p.name = std::string(cases[i].name, (char)('a' + i));
+        p.minimumBytes = cases[i].minimum;
+        p.workingSetBytes = cases[i].current;
+        p.maximumBytes = cases[i].maximum;
+        p.openError = cases[i].openError;
+        p.limitsFail = cases[i].limitsFail;
+        p.sizeFails = cases[i].sizeFails;
     }
     RefreshProcessTable(list, &state);
 
     ASSERT_EQ(n, RowCount(list));
     for (int i = 0; i < n; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(Fake.processes[i].name.substr(0, cases[i].shown), CellText(list, i, 1));
-        for (int column = 2; column < 5; ++column) {
-            EXPECT_EQ(std::to_string(cases[i].pages), CellText(list, i, column));
-        }
-    }
-}
-
-// A process that cannot be opened, the System Idle Process's identifier 0
-// included, still gets its row, as does one that ended after the snapshot.
-TEST_F(TableTest, EachFailureShowsItsOwnFigures) {
-    struct {
-        const char *why;
-        DWORD openError;
-        BOOL limitsFail, sizeFails;
-        const char *min, *current, *max;
-    } cases[] = {
-        {"identifier 0 cannot be opened", 0, FALSE, FALSE, "-1", "-1", "-1"},
-        {"access denied", ERROR_ACCESS_DENIED, FALSE, FALSE, "-1", "-1", "-1"},
-        {"ended after the snapshot", ERROR_INVALID_PARAMETER, FALSE, FALSE, "-1", "-1", "-1"},
-        {"limits query fails", 0, TRUE, FALSE, "0", "4", "0"},
-        {"size query fails", 0, FALSE, TRUE, "200", "-1", "1380"},
-        {"size of 0xFFFFFFFF bytes", 0, FALSE, FALSE, "200", "-1", "1380"},
-        {"all well", 0, FALSE, FALSE, "200", "7", "1380"},
-    };
-    AddFakeProcesses(7);
-    Fake.processes[0].id = 0;
-    Fake.processes[0].name = "[System Process]";
-    Fake.processes[5].workingSetBytes = 0xFFFFFFFF; // indistinguishable from a failure
-    for (int i = 0; i < 7; ++i) {
-        Fake.processes[i].openError = cases[i].openError;
-        Fake.processes[i].limitsFail = cases[i].limitsFail;
-        Fake.processes[i].sizeFails = cases[i].sizeFails;
-    }
-    RefreshProcessTable(list, &state);
-
-    ASSERT_EQ(7, RowCount(list));
-    for (int i = 0; i < 7; ++i) {
         SCOPED_TRACE(cases[i].why);
         EXPECT_EQ(std::to_string(Fake.processes[i].id), CellText(list, i, 0));
-        EXPECT_EQ(Fake.processes[i].name, CellText(list, i, 1));
-        EXPECT_EQ(cases[i].min, CellText(list, i, 2));
-        EXPECT_EQ(cases[i].current, CellText(list, i, 3));
-        EXPECT_EQ(cases[i].max, CellText(list, i, 4));
+        EXPECT_EQ(Fake.processes[i].name.substr(0, 98), CellText(list, i, 1));
+        EXPECT_EQ(cases[i].figures,
+                  CellText(list, i, 2) + " " + CellText(list, i, 3) + " " + CellText(list, i, 4));
     }
     EXPECT_EQ(0, OpenFakeHandles());
 }
