@@ -263,11 +263,6 @@ class RepaintTest : public TableTest {
         RedrawWindow(GetParent(list), NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
         CellTextRequests = 0;
     }
-    RECT Dirty() {
-        RECT dirty = {};
-        GetUpdateRect(list, &dirty, FALSE);
-        return dirty;
-    }
     // Pixels that the list's own update leaves different from a full repaint.
     long StalePixels() {
         Settle();
@@ -280,14 +275,15 @@ class RepaintTest : public TableTest {
 
 TEST_F(RepaintTest, UnchangedListIsNeitherMeasuredNorRepainted) {
     RefreshProcessTable(list, &state);
-    RECT dirty = Dirty();
+    RECT dirty = {};
+    GetUpdateRect(list, &dirty, FALSE);
     EXPECT_TRUE(IsRectEmpty(&dirty));
     EXPECT_EQ(0, CellTextRequests) << "no text changed, so no column needs measuring";
 
     // One figure changed: that row alone.
     Fake.processes[3].workingSetBytes += 4096;
     RefreshProcessTable(list, &state);
-    dirty = Dirty();
+    GetUpdateRect(list, &dirty, FALSE);
     RECT row = RowBounds(list, 3);
     EXPECT_TRUE(EqualRect(&dirty, &row)) << "only row 3 changed";
     EXPECT_EQ(0, CellTextRequests);

@@ -94,14 +94,17 @@ TEST(TrimTexts, MemoryReportGivesAfterBeforeAndSignedDifferencesInPages) {
 
 using TrimTest = DialogTest;
 
-// Trim all opens every table slot, the empty ones too, passes over failures
-// in silence and reports free memory before and after, with no refresh.
-TEST_F(TrimTest, TrimAllVisitsEveryTableSlotAndReportsTheMemoryFigures) {
+// With no row held, OK trims nothing and shows nothing. Trim all opens every
+// table slot, the empty ones too, passes over failures in silence and
+// reports free memory before and after, with no refresh.
+TEST_F(TrimTest, NoHeldRowToTrimButTrimAllVisitsEveryTableSlotAndReports) {
     Fake.memory[0] = {5 * GB, 7 * GB};
     Fake.memory[1] = {5 * GB + 4096, 7 * GB - 8192};
     Fake.processes[3].openError = ERROR_ACCESS_DENIED;
     Fake.processes[4].trimError = ERROR_ACCESS_DENIED;
     BoxWatcher watcher(dialog);
+    Press(IDOK);
+    EXPECT_TRUE(Fake.openedIds.empty() && watcher.Boxes().empty()) << "a trim with no row held";
     Press(IDC_TRIM_ALL);
 
     ASSERT_EQ(80u, Fake.openedIds.size());
@@ -116,13 +119,6 @@ TEST_F(TrimTest, TrimAllVisitsEveryTableSlotAndReportsTheMemoryFigures) {
     EXPECT_EQ(PROGRAM_CAPTION, watcher.Boxes()[0].caption);
     EXPECT_EQ(MemoryReport(shown), watcher.Boxes()[0].text);
     EXPECT_EQ(1, Fake.snapshots) << "trim all sends no refresh tick";
-}
-
-TEST_F(TrimTest, NoHeldRowMeansNoTrimAndNoBox) {
-    BoxWatcher watcher(dialog);
-    Press(IDOK);
-    EXPECT_TRUE(Fake.openedIds.empty());
-    EXPECT_TRUE(watcher.Boxes().empty());
 }
 
 // The row clicked last is trimmed, opened for the trim and the size query,
