@@ -48,10 +48,26 @@ class TableTest : public ::testing::Test {
     ListState state = {};
 };
 
+// The list's own procedure, where a test puts one of its own in front.
+WNDPROC listProc;
+ProcessRecord *oldBlock; // the table's block before the refresh
+int emptied;
+
+// The rows must go before the block they read from is released.
+LRESULT CALLBACK CheckBlockAtDeleteAllProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == LVM_DELETEALLITEMS) {
+        ++emptied;
+        EXPECT_EQ(oldBlock, Table.Records) << "the list was emptied after the block changed";
+        EXPECT_TRUE(!oldBlock || HeapValidate(TableHeap, 0, oldBlock));
+    }
+    return CallWindowProcA(listProc, hwnd, message, wParam, lParam);
+}
+
 // The table starts at 20 slots for each refresh and doubles whenever it is
 // full, keeping the rows read before; every slot past the rows is empty. A
 // snapshot that cannot be taken, or whose first entry cannot be read, leaves
-// the list and the table empty until the next refresh.
+// the list and the table empty until the next refresh. Each refresh empties
+// the list while the old block is still current.
 TEST_F(TableTest, TableStartsAtTwentySlotsEachRefreshAndDoublesWhenFull) {
     enum Snapshot { READABLE, NO_SNAPSHOT, NO_FIRST_ENTRY };
     struct {
@@ -62,6 +78,7 @@ TEST_F(TableTest, TableStartsAtTwentySlotsEachRefreshAndDoublesWhenFull) {
                  {40, 40, READABLE}, {41, 80, READABLE},    {45, 80, READABLE},
                  {5, 20, READABLE},  {30, 20, NO_SNAPSHOT}, {30, 20, NO_FIRST_ENTRY},
                  {30, 40, READABLE}};
+    listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)CheckBlockAtDeleteAllProc);
     for (auto step : steps) {
         SCOPED_TRACE(testing::Message()
                      << step.processes << " processes, snapshot " << step.snapshot);
@@ -70,7 +87,10 @@ TEST_F(TableTest, TableStartsAtTwentySlotsEachRefreshAndDoublesWhenFull) {
         Fake.snapshotFails = step.snapshot == NO_SNAPSHOT;
         Fake.firstEntryFails = step.snapshot == NO_FIRST_ENTRY;
         Fake.openAccess.clear();
+        oldBlock = Table.Records;
+        emptied = 0;
         RefreshProcessTable(list, &state);
+        EXPECT_EQ(1, emptied);
         int rows = step.snapshot == READABLE ? step.processes : 0;
         ASSERT_EQ(rows, RowCount(list));
         for (int i = 0; i < rows; ++i) {
@@ -83,29 +103,6 @@ TEST_F(TableTest, TableStartsAtTwentySlotsEachRefreshAndDoublesWhenFull) {
         EXPECT_EQ(0, OpenFakeHandles()) << "every process handle and the snapshot are closed";
         EXPECT_EQ(RowIdsThenEmptySlots(rows, step.slots), SlotsTrimmed());
     }
-}
-
-// The list's own procedure, where a test puts one of its own in front.
-WNDPROC listProc;
-ProcessRecord *oldBlock;
-
-LRESULT CALLBACK CheckBlockAtDeleteAllProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == LVM_DELETEALLITEMS) {
-        EXPECT_EQ(oldBlock, Table.Records)
-            << "the rows must go before the block they read from is released";
-        EXPECT_TRUE(HeapValidate(TableHeap, 0, oldBlock));
-        oldBlock = NULL;
-    }
-    return CallWindowProcA(listProc, hwnd, message, wParam, lParam);
-}
-
-TEST_F(TableTest, ListIsEmptiedWhileTheOldBlockIsStillCurrent) {
-    AddFakeProcesses(3);
-    RefreshProcessTable(list, &state);
-    oldBlock = Table.Records;
-    listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)CheckBlockAtDeleteAllProc);
-    RefreshProcessTable(list, &state);
-    EXPECT_EQ(NULL, oldBlock) << "the list was never emptied";
 }
 
 // What each row shows: the process's identifier, its name cut at 98
