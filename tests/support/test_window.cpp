@@ -41,16 +41,12 @@ LRESULT CALLBACK CountingDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 } // namespace
 
 HWND CreateTestList(void) {
-    static bool registered;
-    if (!registered) {
-        InitListControls();
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = ParentProc;
-        wc.hInstance = GetModuleHandleA(NULL);
-        wc.lpszClassName = "FerrowinTestParent";
-        RegisterClassA(&wc);
-        registered = true;
-    }
+    InitListControls();
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ParentProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "FerrowinTestParent";
+    RegisterClassA(&wc); // from the second list on, the class is there already
     HWND parent = CreateWindowA("FerrowinTestParent", "test", WS_POPUP, 0, 0, 600, 400, NULL, NULL,
                                 GetModuleHandleA(NULL), NULL);
     HWND list = CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 580, 300,
