@@ -69,7 +69,7 @@ HWND WaitForBox(DWORD processId, HWND except, DWORD ms) {
     return NULL;
 }
 
-SeenBox ReadBox(HWND box) {
+static SeenBox ReadBox(HWND box) {
     SeenBox seen;
     char text[1024] = "";
     // A box can show before its text is set; an empty text is taken as it
@@ -82,7 +82,7 @@ SeenBox ReadBox(HWND box) {
     return seen;
 }
 
-void CloseBox(HWND box, DWORD ms) {
+static void CloseBox(HWND box, DWORD ms) {
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     DWORD start = GetTickCount();
     while (IsWindow(box) && IsWindowVisible(box) && GetTickCount() - start < ms) {

@@ -25,9 +25,7 @@ struct SeenBox {
     std::string text;
 };
 
-SeenBox ReadBox(HWND box);
 // Closes the box as its OK button would, waiting up to `ms` for it to go.
-void CloseBox(HWND box, DWORD ms);
 SeenBox ReadAndCloseBox(HWND box, DWORD ms);
 
 // The caption the platform gives an error box that names none, read from a

@@ -20,7 +20,6 @@ PROCESS_INFORMATION StartChildProcess(const std::string &commandLine);
 // handle.
 void EndProcess(HANDLE process, DWORD ms);
 
-// This program's own path, quoted for a command line.
 std::string QuotedProgramPath(void);
 
 // An idle copy of this program ("PROGRAM child PARENT-ID"): it touches some
@@ -35,7 +34,6 @@ Child StartIdleChild(void);
 void EndChild(Child *child);
 bool RunIdleChild(int argc, char **argv);
 
-// Calls `visit` with each entry of a fresh process snapshot.
 template <typename Visit> void WalkSnapshot(Visit visit) {
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;

@@ -44,26 +44,8 @@ FakeProcess *FindProcess(DWORD id) {
 // A process handle carries the identifier, so it still names its process
 // when a test changes the process list while the handle is open.
 FakeProcess *ProcessOfHandle(HANDLE handle) {
-    if ((UINT_PTR)handle < PROCESS_HANDLE_BASE) {
-        return nullptr;
-    }
-    return FindProcess((DWORD)(((UINT_PTR)handle - PROCESS_HANDLE_BASE) / 4));
-}
-
-BOOL CopyEntry(PROCESSENTRY32 *entry) {
-    if (entry->dwSize != sizeof(PROCESSENTRY32) || cursor >= Fake.processes.size()) {
-        SetLastError(ERROR_NO_MORE_FILES);
-        return FALSE;
-    }
-    const FakeProcess &p = Fake.processes[cursor++];
-    entry->th32ProcessID = p.id;
-    // A name of 260 characters fills the field with no terminator.
-    size_t n = p.name.size() < MAX_PATH ? p.name.size() : MAX_PATH;
-    p.name.copy(entry->szExeFile, n);
-    if (n < MAX_PATH) {
-        entry->szExeFile[n] = 0;
-    }
-    return TRUE;
+    UINT_PTR value = (UINT_PTR)handle;
+    return value < PROCESS_HANDLE_BASE ? nullptr : FindProcess((value - PROCESS_HANDLE_BASE) / 4);
 }
 
 BOOL WINAPI FakeProcessMemoryInfo(HANDLE process, PPROCESS_MEMORY_COUNTERS counters, DWORD cb) {
@@ -80,7 +62,6 @@ BOOL WINAPI FakeProcessMemoryInfo(HANDLE process, PPROCESS_MEMORY_COUNTERS count
 
 void ResetFake(void) {
     Fake = FakeSystem();
-    cursor = 0;
     indexOfId.clear();
     ProcessMemoryInfoEntry = FakeProcessMemoryInfo;
 }
@@ -107,26 +88,30 @@ HANDLE TakeProcessSnapshot(void) {
         return INVALID_HANDLE_VALUE;
     }
     ++Fake.snapshots;
-    cursor = 0;
     IndexProcesses();
     return (HANDLE)SNAPSHOT_HANDLE;
 }
 
 BOOL ReadFirstProcess(HANDLE snapshot, PROCESSENTRY32 *entry) {
-    if (snapshot != (HANDLE)SNAPSHOT_HANDLE || Fake.firstEntryFails) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    cursor = 0;
-    return CopyEntry(entry);
+    cursor = Fake.firstEntryFails ? Fake.processes.size() : 0;
+    return ReadNextProcess(snapshot, entry);
 }
 
 BOOL ReadNextProcess(HANDLE snapshot, PROCESSENTRY32 *entry) {
-    if (snapshot != (HANDLE)SNAPSHOT_HANDLE) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    if (snapshot != (HANDLE)SNAPSHOT_HANDLE || entry->dwSize != sizeof *entry ||
+        cursor >= Fake.processes.size()) {
+        SetLastError(ERROR_NO_MORE_FILES);
         return FALSE;
     }
-    return CopyEntry(entry);
+    const FakeProcess &p = Fake.processes[cursor++];
+    entry->th32ProcessID = p.id;
+    // A name of 260 characters fills the field with no terminator.
+    size_t n = p.name.size() < MAX_PATH ? p.name.size() : MAX_PATH;
+    p.name.copy(entry->szExeFile, n);
+    if (n < MAX_PATH) {
+        entry->szExeFile[n] = 0;
+    }
+    return TRUE;
 }
 
 HANDLE OpenProcessHandle(DWORD access, DWORD processId) {
@@ -166,7 +151,6 @@ BOOL TrimWorkingSet(HANDLE process) {
         return FALSE;
     }
     ++Fake.trims;
-    Fake.trimmedIds.push_back(p->id);
     return TRUE;
 }
 

@@ -11,9 +11,7 @@
 struct FakeProcess {
     DWORD id;
     std::string name;
-    SIZE_T minimumBytes;
-    SIZE_T maximumBytes;
-    SIZE_T workingSetBytes;
+    SIZE_T minimumBytes, maximumBytes, workingSetBytes;
     DWORD openError; // nonzero: opening fails with this error
     BOOL limitsFail; // GetProcessWorkingSetSize fails, outputs untouched
     BOOL sizeFails;  // GetProcessMemoryInfo fails
@@ -22,22 +20,15 @@ struct FakeProcess {
 
 struct FakeSystem {
     std::vector<FakeProcess> processes;
-    BOOL snapshotFails;
-    BOOL firstEntryFails;
-    // Called at each open, before it is answered, so a test can act between
-    // the snapshot and the open (a process ends) or while the refresh
-    // rebuilds the list with its redraw off (the list is damaged).
+    BOOL snapshotFails, firstEntryFails;
+    // Called at each open, before it is answered, so a test can act while the
+    // refresh rebuilds the list with its redraw off (the list is damaged).
     void (*onOpen)(DWORD processId);
     MemoryFigures memory[2]; // successive reads: before, after
     int memoryReads;
 
-    int snapshots;
-    int opens;
-    int closes;
-    int trims;
-    std::vector<DWORD> openedIds;
-    std::vector<DWORD> openAccess;
-    std::vector<DWORD> trimmedIds;
+    int snapshots, opens, closes, trims;
+    std::vector<DWORD> openedIds, openAccess; // at each open, in order
 };
 
 extern FakeSystem Fake;

@@ -6,7 +6,6 @@
 #include "res/ids.h"
 #include "ui/ui.h"
 
-DeleteAllSighting LastDeleteAll;
 int CellTextRequests;
 
 namespace {
@@ -30,12 +29,6 @@ LRESULT CALLBACK ParentProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         FillCellText((NMLVDISPINFOA *)lParam);
         return 0;
     }
-    if (message == WM_NOTIFY && ((NMHDR *)lParam)->code == LVN_DELETEALLITEMS) {
-        ++LastDeleteAll.count;
-        LastDeleteAll.records = Table.Records;
-        LastDeleteAll.blockValid = Table.Records && HeapValidate(TableHeap, 0, Table.Records);
-        return 0;
-    }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -48,22 +41,17 @@ LRESULT CALLBACK CountingDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 } // namespace
 
 HWND CreateTestList(void) {
-    static bool registered;
-    if (!registered) {
-        InitListControls();
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = ParentProc;
-        wc.hInstance = GetModuleHandleA(NULL);
-        wc.lpszClassName = "FerrowinTestParent";
-        RegisterClassA(&wc);
-        registered = true;
-    }
+    InitListControls();
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ParentProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "FerrowinTestParent";
+    RegisterClassA(&wc); // from the second list on, the class is there already
     HWND parent = CreateWindowA("FerrowinTestParent", "test", WS_POPUP, 0, 0, 600, 400, NULL, NULL,
                                 GetModuleHandleA(NULL), NULL);
     HWND list = CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 580, 300,
                               parent, (HMENU)1000, GetModuleHandleA(NULL), NULL);
     InsertColumns(&ColumnTable, list);
-    LastDeleteAll = DeleteAllSighting();
     return list;
 }
 

@@ -29,13 +29,5 @@ bool ClickRow(HWND list, int row, int down = 0);
 // begins had run out: the next tick refreshes.
 void LetHoldRunOut(void);
 
-// What the parent saw when the list told it that all rows were going.
-struct DeleteAllSighting {
-    int count;
-    ProcessRecord *records; // the table's block at that moment
-    BOOL blockValid;        // HeapValidate on that block
-};
-extern DeleteAllSighting LastDeleteAll;
-
 // How many cell texts the test list or the dialog has been asked for.
 extern int CellTextRequests;

@@ -8,8 +8,7 @@
 #include <vector>
 
 struct WindowPixels {
-    int width;
-    int height;
+    int width, height;
     std::vector<DWORD> bits; // top-down rows of 0x00RRGGBB
 };
 

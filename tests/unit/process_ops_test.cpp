@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(ProcessOps, RefreshListsThisProcessWithItsOwnFigures) {
+TEST(ProcessOps, RefreshListsThisProcessWhichCanBeQueriedAndTrimmed) {
     ProcessMemoryInfoEntry = GetProcessMemoryInfo;
     TableHeap = GetProcessHeap();
     HWND list = CreateTestList();
@@ -28,16 +28,13 @@ TEST(ProcessOps, RefreshListsThisProcessWithItsOwnFigures) {
     EXPECT_GT(current, 0) << "its working set, in pages";
     EXPECT_GE(atol(CellText(list, self, 4).c_str()), minimum);
     DestroyTestList(list);
-}
 
-TEST(ProcessOps, WorkingSetQueryAndTrimOnThisProcess) {
-    ProcessMemoryInfoEntry = GetProcessMemoryInfo;
-    HANDLE self =
+    HANDLE process =
         OpenProcessHandle(PROCESS_QUERY_INFORMATION | PROCESS_SET_QUOTA, GetCurrentProcessId());
-    ASSERT_TRUE(self);
-    EXPECT_NE(0xFFFFFFFFu, QueryWorkingSetBytes(self));
-    EXPECT_TRUE(TrimWorkingSet(self));
-    EXPECT_TRUE(CloseProcessHandle(self));
+    ASSERT_TRUE(process);
+    EXPECT_NE(0xFFFFFFFFu, QueryWorkingSetBytes(process));
+    EXPECT_TRUE(TrimWorkingSet(process));
+    EXPECT_TRUE(CloseProcessHandle(process));
 
     EXPECT_EQ(0xFFFFFFFFu, QueryWorkingSetBytes(NULL)) << "a failed query reads as 0xFFFFFFFF";
     EXPECT_EQ(NULL, OpenProcessHandle(PROCESS_SET_QUOTA, 0)) << "identifier 0 never opens";

@@ -48,21 +48,52 @@ class TableTest : public ::testing::Test {
     ListState state = {};
 };
 
+// The list's own procedure, where a test puts one of its own in front.
+WNDPROC listProc;
+ProcessRecord *oldBlock; // the table's block before the refresh
+int emptied;
+
+// The rows must go before the block they read from is released.
+LRESULT CALLBACK CheckBlockAtDeleteAllProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == LVM_DELETEALLITEMS) {
+        ++emptied;
+        EXPECT_EQ(oldBlock, Table.Records) << "the list was emptied after the block changed";
+        EXPECT_TRUE(!oldBlock || HeapValidate(TableHeap, 0, oldBlock));
+    }
+    return CallWindowProcA(listProc, hwnd, message, wParam, lParam);
+}
+
 // The table starts at 20 slots for each refresh and doubles whenever it is
-// full, keeping the rows read before; every slot past the rows is empty.
-TEST_F(TableTest, TableGrowsByDoublingFromTwentyAtEachRefresh) {
+// full, keeping the rows read before; every slot past the rows is empty. A
+// snapshot that cannot be taken, or whose first entry cannot be read, leaves
+// the list and the table empty until the next refresh. Each refresh empties
+// the list while the old block is still current.
+TEST_F(TableTest, TableStartsAtTwentySlotsEachRefreshAndDoublesWhenFull) {
+    enum Snapshot { READABLE, NO_SNAPSHOT, NO_FIRST_ENTRY };
     struct {
         int processes;
         size_t slots;
-    } steps[] = {{19, 20}, {20, 20}, {21, 40}, {40, 40}, {41, 80}, {45, 80}, {5, 20}};
+        Snapshot snapshot;
+    } steps[] = {{19, 20, READABLE}, {20, 20, READABLE},    {21, 40, READABLE},
+                 {40, 40, READABLE}, {41, 80, READABLE},    {45, 80, READABLE},
+                 {5, 20, READABLE},  {30, 20, NO_SNAPSHOT}, {30, 20, NO_FIRST_ENTRY},
+                 {30, 40, READABLE}};
+    listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)CheckBlockAtDeleteAllProc);
     for (auto step : steps) {
-        SCOPED_TRACE(step.processes);
+        SCOPED_TRACE(testing::Message()
+                     << step.processes << " processes, snapshot " << step.snapshot);
         Fake.processes.clear();
         AddFakeProcesses(step.processes);
+        Fake.snapshotFails = step.snapshot == NO_SNAPSHOT;
+        Fake.firstEntryFails = step.snapshot == NO_FIRST_ENTRY;
         Fake.openAccess.clear();
+        oldBlock = Table.Records;
+        emptied = 0;
         RefreshProcessTable(list, &state);
-        ASSERT_EQ(step.processes, RowCount(list));
-        for (int i = 0; i < step.processes; ++i) {
+        EXPECT_EQ(1, emptied);
+        int rows = step.snapshot == READABLE ? step.processes : 0;
+        ASSERT_EQ(rows, RowCount(list));
+        for (int i = 0; i < rows; ++i) {
             SCOPED_TRACE(i);
             EXPECT_EQ(std::to_string(Fake.processes[i].id), CellText(list, i, 0));
             EXPECT_EQ(Fake.processes[i].name, CellText(list, i, 1));
@@ -70,153 +101,73 @@ TEST_F(TableTest, TableGrowsByDoublingFromTwentyAtEachRefresh) {
             EXPECT_EQ((DWORD)PROCESS_QUERY_INFORMATION, Fake.openAccess[i]);
         }
         EXPECT_EQ(0, OpenFakeHandles()) << "every process handle and the snapshot are closed";
-        EXPECT_EQ(RowIdsThenEmptySlots(step.processes, step.slots), SlotsTrimmed());
+        EXPECT_EQ(RowIdsThenEmptySlots(rows, step.slots), SlotsTrimmed());
     }
 }
 
-TEST_F(TableTest, ListIsEmptiedWhileTheOldBlockIsStillCurrent) {
-    AddFakeProcesses(3);
-    RefreshProcessTable(list, &state);
-    ProcessRecord *oldBlock = Table.Records;
-    LastDeleteAll = DeleteAllSighting();
-
-    RefreshProcessTable(list, &state);
-
-    EXPECT_EQ(1, LastDeleteAll.count);
-    EXPECT_EQ(oldBlock, LastDeleteAll.records)
-        << "the rows must go before the block they read from is released";
-    EXPECT_TRUE(LastDeleteAll.blockValid);
-}
-
-TEST_F(TableTest, ImageNamesAreCutAtNinetyEightCharacters) {
+// What each row shows: the process's identifier, its name cut at 98
+// characters, and its figures in whole pages rounding down, or -1 where they
+// cannot be read. A process that cannot be opened still gets its row, as do
+// the System Idle Process's identifier 0 and a process that ended after the
+// snapshot. Only a 64-bit build sees a working set past 4 GB; the table still
+// holds 32-bit page counts.
+TEST_F(TableTest, EachRowShowsItsProcessAsFarAsItCanBeRead) {
+    const SIZE_T MIN = 200 * 4096, MAX = 1380 * 4096;
+    const DWORD DENIED = ERROR_ACCESS_DENIED, ENDED = ERROR_INVALID_PARAMETER;
     struct {
-        size_t length;
-        size_t stored;
-    } cases[] = {{0, 0}, {97, 97}, {98, 98}, {99, 98}, {259, 98}, {260, 98}};
-    for (auto c : cases) {
-        FakeProcess p = {};
-        p.id = 8 + 4 * (DWORD)Fake.processes.size();
-        p.name = std::string(c.length, (char)('a' + Fake.processes.size()));
-        Fake.processes.push_back(p);
-    }
-    RefreshProcessTable(list, &state);
-
-    ASSERT_EQ(6, RowCount(list));
-    for (size_t i = 0; i < 6; ++i) {
-        EXPECT_EQ(Fake.processes[i].name.substr(0, cases[i].stored), CellText(list, (int)i, 1));
-    }
-}
-
-TEST_F(TableTest, ByteCountsBecomeWholePagesRoundingDown) {
-    struct {
-        DWORD bytes, pages;
-    } cases[] = {{0, 0},
-                 {4095, 0},
-                 {4096, 1},
-                 {8191, 1},
-                 {8192, 2},
-                 {0x7FFFF000, 0x7FFFF},
-                 {0xFFFFFFFE, 0xFFFFF}};
-    for (auto c : cases) {
-        FakeProcess p = {};
-        p.id = 8 + 4 * (DWORD)Fake.processes.size();
-        p.name = "x.exe";
-        p.minimumBytes = c.bytes;
-        p.maximumBytes = c.bytes;
-        p.workingSetBytes = c.bytes;
-        Fake.processes.push_back(p);
-    }
-    RefreshProcessTable(list, &state);
-
-    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        SCOPED_TRACE(cases[i].bytes);
-        for (int column = 2; column < 5; ++column) {
-            EXPECT_EQ(std::to_string(cases[i].pages), CellText(list, (int)i, column));
-        }
-    }
-}
-
+        const char *why;
+        size_t name;                      // characters
+        SIZE_T minimum, current, maximum; // bytes
+        DWORD openError;
+        BOOL limitsFail, sizeFails;
+        const char *figures; // the last three columns
+    } cases[] = {
+        {"identifier 0", 5, MIN, 8192, MAX, 0, FALSE, FALSE, "-1 -1 -1"},
+        {"access denied", 5, MIN, 8192, MAX, DENIED, FALSE, FALSE, "-1 -1 -1"},
+        {"ended after the snapshot", 5, MIN, 8192, MAX, ENDED, FALSE, FALSE, "-1 -1 -1"},
+        {"limits query fails", 5, MIN, 8192, MAX, 0, TRUE, FALSE, "0 2 0"},
+        {"size query fails", 5, MIN, 8192, MAX, 0, FALSE, TRUE, "200 -1 1380"},
+        {"0xFFFFFFFF bytes, as a failed query", 5, MIN, 0xFFFFFFFF, MAX, 0, FALSE, FALSE,
+         "200 -1 1380"},
+        {"all well", 5, MIN, 8192, MAX, 0, FALSE, FALSE, "200 2 1380"},
+        {"no name, no bytes", 0, 0, 0, 0, 0, FALSE, FALSE, "0 0 0"},
+        {"97 characters", 97, 4095, 4095, 4095, 0, FALSE, FALSE, "0 0 0"},
+        {"98 characters", 98, 4096, 4096, 4096, 0, FALSE, FALSE, "1 1 1"},
+        {"99 characters", 99, 8191, 8191, 8191, 0, FALSE, FALSE, "1 1 1"},
+        {"259 characters", 259, 8192, 8192, 8192, 0, FALSE, FALSE, "2 2 2"},
+        {"260 characters", 260, 0x7FFFF000, 0x7FFFF000, 0x7FFFF000, 0, FALSE, FALSE,
+         "524287 524287 524287"},
+        {"4 GB less 2 bytes", 5, 0xFFFFFFFE, 0xFFFFFFFE, 0xFFFFFFFE, 0, FALSE, FALSE,
+         "1048575 1048575 1048575"},
 #ifdef _WIN64
-// Only a 64-bit build sees a working set past 4 GB; the table still holds
-// 32-bit page counts.
-TEST_F(TableTest, WorkingSetsPastFourGigabytesAreShownWhole) {
-    FakeProcess big = {};
-    big.id = 8;
-    big.name = "big.exe";
-    big.minimumBytes = 5ull << 30;
-    big.maximumBytes = (16ull << 30) + 4095;
-    big.workingSetBytes = (6ull << 30) + 8192;
-    Fake.processes.push_back(big);
-    RefreshProcessTable(list, &state);
-    EXPECT_EQ("1310720", CellText(list, 0, 2));
-    EXPECT_EQ("1572866", CellText(list, 0, 3));
-    EXPECT_EQ("4194304", CellText(list, 0, 4));
-}
+        {"past 4 GB", 5, 5ull << 30, (6ull << 30) + 8192, (16ull << 30) + 4095, 0, FALSE, FALSE,
+         "1310720 1572866 4194304"},
 #endif
-
-TEST_F(TableTest, EachFailureShowsItsOwnFigures) {
-    AddFakeProcesses(5);
-    FakeProcess idle = {};
-    idle.id = 0;
-    idle.name = "[System Process]";
-    Fake.processes.insert(Fake.processes.begin(), idle);
-    Fake.processes[1].openError = ERROR_ACCESS_DENIED;
-    Fake.processes[2].limitsFail = TRUE;
-    Fake.processes[3].sizeFails = TRUE;
-    Fake.processes[4].workingSetBytes = 0xFFFFFFFF; // indistinguishable from a failure
+    };
+    const int n = sizeof cases / sizeof cases[0];
+    AddFakeProcesses(n);
+    Fake.processes[0].id = 0;
+    for (int i = 0; i < n; ++i) {
+        FakeProcess &p = Fake.processes[i];
+        p.name = std::string(cases[i].name, (char)('a' + i));
+        p.minimumBytes = cases[i].minimum;
+        p.workingSetBytes = cases[i].current;
+        p.maximumBytes = cases[i].maximum;
+        p.openError = cases[i].openError;
+        p.limitsFail = cases[i].limitsFail;
+        p.sizeFails = cases[i].sizeFails;
+    }
     RefreshProcessTable(list, &state);
 
-    struct {
-        const char *why, *min, *current, *max;
-    } expected[] = {
-        {"identifier 0 cannot be opened", "-1", "-1", "-1"},
-        {"access denied", "-1", "-1", "-1"},
-        {"limits query fails", "0", "2", "0"},
-        {"size query fails", "200", "-1", "1380"},
-        {"size of 0xFFFFFFFF bytes", "200", "-1", "1380"},
-        {"all well", "200", "5", "1380"},
-    };
-    ASSERT_EQ(6, RowCount(list));
-    for (int i = 0; i < 6; ++i) {
-        SCOPED_TRACE(expected[i].why);
+    ASSERT_EQ(n, RowCount(list));
+    for (int i = 0; i < n; ++i) {
+        SCOPED_TRACE(cases[i].why);
         EXPECT_EQ(std::to_string(Fake.processes[i].id), CellText(list, i, 0));
-        EXPECT_EQ(Fake.processes[i].name, CellText(list, i, 1));
-        EXPECT_EQ(expected[i].min, CellText(list, i, 2));
-        EXPECT_EQ(expected[i].current, CellText(list, i, 3));
-        EXPECT_EQ(expected[i].max, CellText(list, i, 4));
+        EXPECT_EQ(Fake.processes[i].name.substr(0, 98), CellText(list, i, 1));
+        EXPECT_EQ(cases[i].figures,
+                  CellText(list, i, 2) + " " + CellText(list, i, 3) + " " + CellText(list, i, 4));
     }
     EXPECT_EQ(0, OpenFakeHandles());
-}
-
-TEST_F(TableTest, UnreadableSnapshotGivesEmptyTableAndListUntilTheNextRefresh) {
-    AddFakeProcesses(30);
-    RefreshProcessTable(list, &state);
-    ASSERT_EQ(30, RowCount(list));
-
-    for (int failure = 0; failure < 2; ++failure) {
-        SCOPED_TRACE(failure ? "first entry unreadable" : "no snapshot");
-        Fake.snapshotFails = failure == 0;
-        Fake.firstEntryFails = failure == 1;
-        RefreshProcessTable(list, &state);
-        EXPECT_EQ(0, RowCount(list));
-        EXPECT_EQ(std::vector<DWORD>(20, 0), SlotsTrimmed());
-        EXPECT_EQ(0, OpenFakeHandles());
-    }
-
-    Fake.firstEntryFails = FALSE;
-    RefreshProcessTable(list, &state);
-    EXPECT_EQ(30, RowCount(list));
-}
-
-TEST_F(TableTest, ProcessEndingBetweenSnapshotAndOpenStillGetsItsRow) {
-    AddFakeProcesses(4);
-    Fake.onOpen = [](DWORD) { Fake.processes[2].openError = ERROR_INVALID_PARAMETER; };
-    RefreshProcessTable(list, &state);
-
-    ASSERT_EQ(4, RowCount(list));
-    EXPECT_EQ(Fake.processes[2].name, CellText(list, 2, 1));
-    EXPECT_EQ("-1", CellText(list, 2, 3));
-    EXPECT_EQ("4", CellText(list, 3, 3));
 }
 
 // A heap that refuses: the refresh keeps the processes that fit and stays
@@ -262,10 +213,15 @@ int TopRow(HWND list) {
     return (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
 }
 
-void ScrollToRow(HWND list, int row) {
+RECT RowBounds(HWND list, int row) {
     RECT bounds = {};
     bounds.left = LVIR_BOUNDS;
-    SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&bounds);
+    SendMessageA(list, LVM_GETITEMRECT, row, (LPARAM)&bounds);
+    return bounds;
+}
+
+void ScrollToRow(HWND list, int row) {
+    RECT bounds = RowBounds(list, 0);
     SendMessageA(list, LVM_SCROLL, 0, (row - TopRow(list)) * (bounds.bottom - bounds.top));
 }
 
@@ -290,7 +246,7 @@ class RepaintTest : public TableTest {
         ShowWindow(GetParent(list), SW_SHOWNA);
         RefreshProcessTable(list, &state);
         // Half of the last row on screen shows, text and all.
-        RECT window, client, row = RowBounds(0);
+        RECT window, client, row = RowBounds(list, 0);
         GetWindowRect(list, &window);
         GetClientRect(list, &client);
         int height = row.bottom - row.top;
@@ -304,17 +260,6 @@ class RepaintTest : public TableTest {
         RedrawWindow(GetParent(list), NULL, NULL, RDW_UPDATENOW | RDW_ALLCHILDREN);
         CellTextRequests = 0;
     }
-    RECT RowBounds(int row) {
-        RECT bounds = {};
-        bounds.left = LVIR_BOUNDS;
-        SendMessageA(list, LVM_GETITEMRECT, row, (LPARAM)&bounds);
-        return bounds;
-    }
-    RECT Dirty() {
-        RECT dirty = {};
-        GetUpdateRect(list, &dirty, FALSE);
-        return dirty;
-    }
     // Pixels that the list's own update leaves different from a full repaint.
     long StalePixels() {
         Settle();
@@ -327,16 +272,16 @@ class RepaintTest : public TableTest {
 
 TEST_F(RepaintTest, UnchangedListIsNeitherMeasuredNorRepainted) {
     RefreshProcessTable(list, &state);
-    RECT dirty = Dirty();
+    RECT dirty = {};
+    GetUpdateRect(list, &dirty, FALSE);
     EXPECT_TRUE(IsRectEmpty(&dirty));
     EXPECT_EQ(0, CellTextRequests) << "no text changed, so no column needs measuring";
-    EXPECT_EQ(40, RowCount(list));
 
     // One figure changed: that row alone.
     Fake.processes[3].workingSetBytes += 4096;
     RefreshProcessTable(list, &state);
-    dirty = Dirty();
-    RECT row = RowBounds(3);
+    GetUpdateRect(list, &dirty, FALSE);
+    RECT row = RowBounds(list, 3);
     EXPECT_TRUE(EqualRect(&dirty, &row)) << "only row 3 changed";
     EXPECT_EQ(0, CellTextRequests);
 }
@@ -399,30 +344,24 @@ const Scenario scenarios[] = {
 // Damage done at the first open of a refresh, with the list's redraw off. As
 // on a desktop without composition, either the list is due where it was
 // uncovered or, where turning redraw off hid it, the dialog over it is.
-HWND damagedList;
-RECT damagedArea; // in the list's client coordinates
-bool damageTheDialog;
+HWND damaged;
+RECT damagedArea; // in that window's client coordinates
 
 void DamageOnce(DWORD) {
-    if (damagedList) {
-        HWND window = damageTheDialog ? GetParent(damagedList) : damagedList;
-        RECT area = damagedArea;
-        MapWindowPoints(damagedList, window, (POINT *)&area, 2);
-        LeaveDamage(window, area);
-        damagedList = NULL;
+    if (damaged) {
+        LeaveDamage(damaged, damagedArea);
+        damaged = NULL;
     }
 }
 
 // Some list versions go back to the top when emptied, scrolling the bits on
 // screen even with redraw off; the refresh must bring the rows back and
 // repaint what the scrolling left.
-WNDPROC keepingListProc;
-
 LRESULT CALLBACK TopWhenEmptiedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == LVM_DELETEALLITEMS) {
         ScrollToRow(hwnd, 0);
     }
-    return CallWindowProcA(keepingListProc, hwnd, message, wParam, lParam);
+    return CallWindowProcA(listProc, hwnd, message, wParam, lParam);
 }
 
 // Whatever changed between two ticks, what the list shows afterwards is what
@@ -443,8 +382,7 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
         const Scenario &s = scenarios[run % n];
         bool toTop = run >= n;
         if (run == n) {
-            keepingListProc =
-                (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)TopWhenEmptiedProc);
+            listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)TopWhenEmptiedProc);
         }
         if (toTop && s.scroll == TOP) {
             continue;
@@ -474,8 +412,6 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
         }
         LVITEMA selected = {};
         selected.stateMask = selected.state = LVIS_SELECTED;
-        HWND header = (HWND)SendMessageA(list, LVM_GETHEADER, 0, 0);
-        RECT all = {0, 0, 2000, 2000};
         int fitted = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0);
         if (s.extra == SELECTED) {
             SendMessageA(list, LVM_SETITEMSTATE, top + 1, (LPARAM)&selected);
@@ -483,7 +419,7 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
             // A row on screen, and the last one, which shows only in part.
             RECT client;
             GetClientRect(list, &client);
-            ASSERT_LT(RowBounds(top + page).top, client.bottom) << "no row shows in part";
+            ASSERT_LT(RowBounds(list, top + page).top, client.bottom) << "no row shows in part";
             Fake.processes[top + 2].workingSetBytes += 4096;
             Fake.processes[top + page].workingSetBytes += 4096;
         } else if (s.extra == LONGER_NAME) {
@@ -494,13 +430,13 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
         } else if (s.extra == DRAGGED) {
             SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, fitted + 40);
         } else if (s.extra == LIST_DUE) {
-            LeaveDamage(list, RowBounds(top + 3));
+            LeaveDamage(list, RowBounds(list, top + 3));
         } else if (s.extra == HEADER_DUE) {
-            LeaveDamage(header, all);
+            LeaveDamage((HWND)SendMessageA(list, LVM_GETHEADER, 0, 0), RECT{0, 0, 2000, 2000});
         } else if (s.extra == LIST_DAMAGED || s.extra == DIALOG_DAMAGED) {
-            damagedList = list;
-            damagedArea = RowBounds(top + 3);
-            damageTheDialog = s.extra == DIALOG_DAMAGED;
+            damaged = s.extra == DIALOG_DAMAGED ? GetParent(list) : list;
+            damagedArea = RowBounds(list, top + 3);
+            MapWindowPoints(list, damaged, (POINT *)&damagedArea, 2);
         }
 
         RefreshProcessTable(list, &state);
@@ -518,12 +454,13 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
                 << "the name column is fitted to the longer name";
         }
     }
-    SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)keepingListProc);
+    SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)listProc);
 }
 
+// A list that refuses every row; a tick refreshes it as the dialog's timer
+// would.
 ListState refusingState;
 
-// A tick refreshes the list as the dialog's timer would.
 LRESULT CALLBACK RefusingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TIMER) {
         RefreshProcessTable(hwnd, &refusingState);
@@ -532,43 +469,29 @@ LRESULT CALLBACK RefusingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     if (message == LVM_INSERTITEMA) {
         return -1;
     }
-    if (message >= LVM_FIRST && message < LVM_FIRST + 0x100) {
-        return 0;
-    }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return CallWindowProcA(listProc, hwnd, message, wParam, lParam);
 }
 
 // Presses OK on the "Failed inserting item" box; any other box ends the
 // process with 77, and a tick that opens another box with 78, so the exit
 // code tells.
-HWND refusingList;
-
-void ConfirmInsertFailure(int, const SeenBox &box) {
-    if (box.text != "Failed inserting item") {
-        ExitProcess(77);
-    }
-    if (!SendMessageTimeoutA(refusingList, WM_TIMER, 0, 0, SMTO_NORMAL, 2000, NULL)) {
-        ExitProcess(78);
-    }
-}
-
-void RefreshIntoRefusingList() {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = RefusingListProc;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.lpszClassName = "RefusingList";
-    RegisterClassA(&wc);
-    HWND refusing = CreateWindowA("RefusingList", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
-                                  GetModuleHandleA(NULL), NULL);
-    refusingList = refusing;
-    BoxWatcher watcher(NULL, ConfirmInsertFailure);
-    RefreshProcessTable(refusing, &refusingState);
+void RefreshIntoRefusingList(HWND list) {
+    listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)RefusingListProc);
+    BoxWatcher watcher(NULL, [list](int, const SeenBox &box) {
+        if (box.text != "Failed inserting item") {
+            ExitProcess(77);
+        }
+        if (!SendMessageTimeoutA(list, WM_TIMER, 0, 0, SMTO_NORMAL, 2000, NULL)) {
+            ExitProcess(78);
+        }
+    });
+    RefreshProcessTable(list, &refusingState);
 }
 
 TEST_F(TableTest, ListRefusingARowEndsTheProgramWithTheBoxResult) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     AddFakeProcesses(3);
-    EXPECT_EXIT(RefreshIntoRefusingList(), ::testing::ExitedWithCode(IDOK), "");
+    EXPECT_EXIT(RefreshIntoRefusingList(list), ::testing::ExitedWithCode(IDOK), "");
 }
 
 } // namespace
