@@ -807,7 +807,7 @@ static const ExitRun EXIT_RUNS[] = {
 };
 
 static void RunExitCheck(const std::string &programPath, const ExitRun &run) {
-    std::string caption = run.boxText ? DefaultErrorCaption(Scaled(BOX_TIMEOUT_MS)) : "";
+    std::string caption = run.boxText ? DefaultErrorCaption() : "";
     PROCESS_INFORMATION info = StartChildProcess("\"" + programPath + "\"");
     HWND window =
         run.boxText && info.hProcess ? WaitForBox(info.dwProcessId, NULL, START_TIMEOUT_MS) : NULL;
@@ -834,7 +834,7 @@ static void RunChecks(const std::string &programPath) {
         printf("note the dialog showed after %lu ms, a refresh keeps the driver waiting %lu ms: "
                "bounds on waits x%lu\n",
                program.startMs, wait, Slowness);
-        std::string errorCaption = DefaultErrorCaption(Scaled(BOX_TIMEOUT_MS));
+        std::string errorCaption = DefaultErrorCaption();
         CheckOnlyWindow(program);
         CheckControls(program);
         CheckDebugPrivilege(program);

@@ -96,11 +96,22 @@ SeenBox ReadAndCloseBox(HWND box, DWORD ms) {
     return seen;
 }
 
-std::string DefaultErrorCaption(DWORD ms) {
-    HANDLE thread = CreateThread(NULL, 0, ShowProbeErrorBox, NULL, 0, NULL);
-    HWND box = WaitForBox(GetCurrentProcessId(), NULL, ms);
-    std::string caption = box ? ReadAndCloseBox(box, ms).caption : "<no box>";
-    WaitForSingleObject(thread, ms);
+std::string DefaultErrorCaption() {
+    DWORD threadId;
+    HANDLE thread = CreateThread(NULL, 0, ShowProbeErrorBox, NULL, 0, &threadId);
+    // However long the system takes to show the box: the thread ends only
+    // once the box is gone, or could not be made.
+    HWND box = NULL;
+    while (!box && WaitForSingleObject(thread, POLL_MS) == WAIT_TIMEOUT) {
+        for (HWND window : TopWindowsOf(GetCurrentProcessId())) {
+            if (GetWindowThreadProcessId(window, NULL) == threadId && IsWindowVisible(window) &&
+                ClassOf(window) == "#32770") {
+                box = window;
+            }
+        }
+    }
+    std::string caption = box ? ReadAndCloseBox(box, INFINITE).caption : "<no box>";
+    WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     return caption;
 }

@@ -29,8 +29,8 @@ struct SeenBox {
 SeenBox ReadAndCloseBox(HWND box, DWORD ms);
 
 // The caption the platform gives an error box that names none, read from a
-// box of this process's own.
-std::string DefaultErrorCaption(DWORD ms);
+// box that a thread of this process's own shows.
+std::string DefaultErrorCaption();
 
 // Watches for message boxes of this process from a second thread, records
 // their caption and text, and presses OK, so tests can run code that shows
