@@ -11,6 +11,7 @@
 #include "window_pixels.h"
 
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +19,9 @@
 #include <cstring>
 
 enum {
+    PAGE_SHIFT = 12,
+    STATIC_TEXT_ID = 0xFFFF, // id -1 as a dialog item: the static texts
+    BOX_TIMEOUT_MS = 5000,
     IMAGE_NAME_MAX_CHARS = 98,
     NO_BOX_WAIT_MS = 1500,
     ROW_TIMEOUT_MS = 3000,         // a new or ended process shows in the list by then
@@ -90,18 +94,59 @@ static bool CloseToPages(long shown, long own) {
     return shown >= own - tolerance && shown <= own + tolerance;
 }
 
+static long OwnWorkingSetPages(const Child &child) {
+    PROCESS_MEMORY_COUNTERS counters;
+    ZeroMemory(&counters, sizeof counters);
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(child.process, &counters, sizeof counters)) {
+        return -1;
+    }
+    return (long)(counters.WorkingSetSize >> PAGE_SHIFT);
+}
+
+static std::string RowIds(const std::vector<Row> &rows) {
+    std::string ids;
+    for (const Row &row : rows) {
+        ids += " " + row.cell[0];
+    }
+    return ids;
+}
+
+// False when the program did not start, showed no dialog, or its list cannot
+// be reached.
 static bool Started(const std::string &path, Program *program) {
-    if (!StartProgram(path, program) && !program->info.hProcess) {
+    ZeroMemory(program, sizeof *program);
+    program->info = StartChildProcess("\"" + path + "\"");
+    if (!program->info.hProcess) {
         Expect(false, "the program starts", Format("CreateProcess error %lu", GetLastError()));
         return false;
     }
+    DWORD start = GetTickCount();
+    while (!program->dialog && Since(start) < Scaled(START_TIMEOUT_MS) &&
+           WaitForSingleObject(program->info.hProcess, POLL_MS) == WAIT_TIMEOUT) {
+        program->dialog = FindDialogWindow(program->info.dwProcessId, NULL, "Ferrowin");
+    }
+    program->startMs = Since(start);
     Expect(program->dialog != NULL, "the program shows its dialog captioned \"Ferrowin\"",
            Format("none within %lu ms", Scaled(START_TIMEOUT_MS)));
+    program->list = GetDlgItem(program->dialog, IDC_PROCESS_LIST);
+    program->remote = (char *)VirtualAllocEx(program->info.hProcess, NULL, REMOTE_BLOCK_BYTES,
+                                             MEM_COMMIT, PAGE_READWRITE);
     return program->dialog && program->list && program->remote;
 }
 
+static void ExpectEndsWithZero(const Program &program, const char *what, bool clicked) {
+    DWORD exitCode = 0;
+    bool ended =
+        WaitForSingleObject(program.info.hProcess, Scaled(EXIT_TIMEOUT_MS)) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(program.info.hProcess, &exitCode);
+    Expect(clicked && ended && exitCode == 0, what,
+           Format("clicked %d, ended %d, exit code %lu", clicked, ended, exitCode));
+}
+
 // Waits for the next rebuild; a failure of `what` when none comes.
-static bool Refreshed(const Program &program, const char *what, DWORD *tick, DWORD *gap = NULL) {
+static bool Refreshed(const Program &program, const char *what, DWORD *tick = NULL,
+                      DWORD *gap = NULL) {
     bool refreshed = WaitForRefresh(program, tick, gap);
     if (!refreshed) {
         Expect(false, what, Format("no refresh within %lu ms", Scaled(REFRESH_TIMEOUT_MS)));
@@ -123,7 +168,7 @@ static std::string ClickAfterRefresh(const Program &program, DWORD id, bool fres
         return Format("the refresh was noticed up to %lu ms late", gap);
     }
     *rows = ReadRows(program, 1);
-    MarkRowZero(program);
+    MarkRow(program);
     if (!ClickRow(program, FindRow(*rows, id))) {
         return Format("cannot click the row of process %lu", id);
     }
@@ -371,8 +416,7 @@ static const PROCESSENTRY32 *FindEntry(const std::vector<PROCESSENTRY32> &entrie
 // every row must be in one of them.
 static void CheckRowsMatchSnapshot(const Program &program) {
     std::vector<PROCESSENTRY32> before = TakeSnapshot();
-    DWORD tick;
-    if (!Refreshed(program, "the list against a snapshot", &tick)) {
+    if (!Refreshed(program, "the list against a snapshot")) {
         return;
     }
     std::vector<Row> rows = ReadSteadyRows(program);
@@ -437,8 +481,7 @@ static void WaitForIdleChild(const Child &child) {
 
 static void CheckChildFigures(const Program &program, const Child &child) {
     WaitForIdleChild(child);
-    DWORD tick;
-    if (!Refreshed(program, "the child's figures", &tick)) {
+    if (!Refreshed(program, "the child's figures")) {
         return;
     }
     std::vector<Row> rows = ReadSteadyRows(program);
@@ -554,9 +597,8 @@ static std::string TryEmptyClickReleasesHold(const Program &program, const Child
 
 static std::string TryTrimSelected(const Program &program, const Child &resident,
                                    const char *what) {
-    DWORD refreshed;
     std::vector<Row> rows;
-    std::string retry = ClickAfterRefresh(program, resident.id, false, &refreshed, &rows);
+    std::string retry = ClickAfterRefresh(program, resident.id, false, NULL, &rows);
     if (!retry.empty()) {
         return retry;
     }
@@ -579,10 +621,10 @@ static std::string TryTrimSelected(const Program &program, const Child &resident
 // The row is clicked, then its process ends before the button is pressed.
 static std::string TryTrimEndedProcess(const Program &program, const std::string &errorCaption,
                                        const char *what) {
-    DWORD refreshed;
-    if (!Refreshed(program, what, &refreshed)) {
+    if (!Refreshed(program, what)) {
         return "";
     }
+    DWORD refreshed;
     Child child = StartIdleChild();
     WaitForRow(program, child.id, true, Scaled(ROW_TIMEOUT_MS));
     std::vector<Row> rows;
@@ -607,7 +649,7 @@ static std::string TryTrimEndedProcess(const Program &program, const std::string
     }
     PostMessageA(program.dialog, WM_COMMAND, IDOK, 0);
     HWND window = WaitForBox(program.info.dwProcessId, program.dialog, Scaled(BOX_TIMEOUT_MS));
-    if (!window && !RowZeroMarked(program)) {
+    if (!window && !RowMarked(program)) {
         return "the hold ran out before the button was handled";
     }
     if (!window) {
@@ -623,8 +665,7 @@ static std::string TryTrimEndedProcess(const Program &program, const std::string
 
 static void CheckTrimWithoutClick(const Program &program) {
     const char *what = "\"Trim working set\" with no row clicked does nothing";
-    DWORD refreshed;
-    if (!Refreshed(program, what, &refreshed)) {
+    if (!Refreshed(program, what)) {
         return;
     }
     PostMessageA(program.dialog, WM_COMMAND, IDOK, 0);
@@ -689,16 +730,15 @@ static bool SettledPixels(const Program &program, WindowPixels *pixels) {
 static std::string TryScreenMatchesFullRepaint(const Program &program, const char *what) {
     WindowPixels shown, full;
     // Both pictures between two refreshes: the first right after one.
-    DWORD tick;
-    if (!WaitForRefresh(program, &tick, NULL)) {
+    if (!WaitForRefresh(program)) {
         return "no refresh came";
     }
-    if (!MarkRowZero(program) || !SettledPixels(program, &shown)) {
+    if (!MarkRow(program) || !SettledPixels(program, &shown)) {
         return "the list's pixels did not settle";
     }
     RedrawWindow(program.list, NULL, NULL,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-    if (!SettledPixels(program, &full) || !RowZeroMarked(program)) {
+    if (!SettledPixels(program, &full) || !RowMarked(program)) {
         return "a refresh came between the two pictures";
     }
     long stale = DifferingPixels(shown, full);
@@ -726,8 +766,7 @@ static void CheckBottomRowsEnding(const Program &program) {
         allShown = allShown && WaitForRow(program, child.id, true, Scaled(4 * ROW_TIMEOUT_MS)) >= 0;
     }
     AskList(program, LVM_ENSUREVISIBLE, AskList(program, LVM_GETITEMCOUNT) - 1);
-    DWORD tick;
-    if (!allShown || !Refreshed(program, what, &tick)) {
+    if (!allShown || !Refreshed(program, what)) {
         Expect(allShown, what, "the children did not all show");
     } else {
         size_t first = children.size() - ENDING_ROWS;
@@ -752,32 +791,21 @@ static void CheckBottomRowsEnding(const Program &program) {
 
 static void CheckEscapeWithRowClicked(const Program &program, const Child &resident) {
     const char *what = "Esc with a row clicked ends the program with 0";
-    DWORD refreshed;
-    if (!Refreshed(program, what, &refreshed)) {
+    if (!Refreshed(program, what)) {
         return;
     }
     bool clicked = ClickRow(program, FindRow(ReadRows(program, 1), resident.id));
     PostMessageA(program.list, WM_KEYDOWN, VK_ESCAPE, 1);
     PostMessageA(program.list, WM_KEYUP, VK_ESCAPE, 0xC0000001);
-    DWORD exitCode = 0;
-    bool ended = WaitForExit(program, &exitCode);
-    Expect(clicked && ended && exitCode == 0, what,
-           Format("clicked %d, ended %d, exit code %lu", clicked, ended, exitCode));
-}
-
-static void CheckCloseButton(const Program &program) {
-    PostMessageA(GetDlgItem(program.dialog, IDCANCEL), BM_CLICK, 0, 0);
-    DWORD exitCode = 0;
-    bool ended = WaitForExit(program, &exitCode);
-    Expect(ended && exitCode == 0, "\"Close\" ends the program with 0",
-           Format("ended %d, exit code %lu", ended, exitCode));
+    ExpectEndsWithZero(program, what, clicked);
 }
 
 // The program starts, shows its dialog and ends with "Close".
 static void RunStartCheck(const std::string &programPath) {
     Program program;
     if (Started(programPath, &program)) {
-        CheckCloseButton(program);
+        bool clicked = PostMessageA(GetDlgItem(program.dialog, IDCANCEL), BM_CLICK, 0, 0);
+        ExpectEndsWithZero(program, "\"Close\" ends the program with 0", clicked);
     }
     EndProcess(program.info.hProcess, Scaled(EXIT_TIMEOUT_MS));
 }

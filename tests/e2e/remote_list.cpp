@@ -1,10 +1,6 @@
-// The end-to-end driver's reading and working of the program from outside.
 #include "remote_list.h"
 
-#include "res/ids.h"
-
 #include <commctrl.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdarg>
@@ -12,11 +8,9 @@
 
 enum {
     MESSAGE_TIMEOUT_MS = 3000,
-    REMOTE_BLOCK_BYTES = 4096,
     REMOTE_POSTED_OFFSET = 256,
     REMOTE_TEXT_OFFSET = 512,
     REMOTE_TEXT_BYTES = 1024,
-    ROW_MARK = 0x5EED,
     // At most these on a usual machine.
     USUAL_REFRESH_WAIT_MS = 100,
     USUAL_START_MS = 2000,
@@ -42,95 +36,50 @@ DWORD Scaled(DWORD ms) {
     return ms * Slowness;
 }
 
-long OwnWorkingSetPages(const Child &child) {
-    PROCESS_MEMORY_COUNTERS counters;
-    ZeroMemory(&counters, sizeof counters);
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(child.process, &counters, sizeof counters)) {
-        return -1;
-    }
-    return (long)(counters.WorkingSetSize >> PAGE_SHIFT);
-}
-
-bool StartProgram(const std::string &path, Program *program) {
-    ZeroMemory(program, sizeof *program);
-    program->info = StartChildProcess("\"" + path + "\"");
-    if (!program->info.hProcess) {
-        return false;
-    }
-    DWORD start = GetTickCount();
-    while (!program->dialog && Since(start) < Scaled(START_TIMEOUT_MS) &&
-           WaitForSingleObject(program->info.hProcess, POLL_MS) == WAIT_TIMEOUT) {
-        program->dialog = FindDialogWindow(program->info.dwProcessId, NULL, "Ferrowin");
-    }
-    if (!program->dialog) {
-        return false;
-    }
-    program->startMs = Since(start);
-    program->list = GetDlgItem(program->dialog, IDC_PROCESS_LIST);
-    program->remote = (char *)VirtualAllocEx(program->info.hProcess, NULL, REMOTE_BLOCK_BYTES,
-                                             MEM_COMMIT, PAGE_READWRITE);
-    return program->list && program->remote;
-}
-
-bool WaitForExit(const Program &program, DWORD *exitCode) {
-    if (WaitForSingleObject(program.info.hProcess, Scaled(EXIT_TIMEOUT_MS)) != WAIT_OBJECT_0) {
-        return false;
-    }
-    GetExitCodeProcess(program.info.hProcess, exitCode);
-    return true;
-}
-
-static bool SendToList(const Program &program, UINT message, WPARAM wParam, LPARAM lParam,
-                       LRESULT *result) {
+LRESULT AskList(const Program &program, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutA(program.list, message, wParam, lParam, SMTO_ABORTIFHUNG,
-                             Scaled(MESSAGE_TIMEOUT_MS), &answer)) {
-        return false;
-    }
-    *result = (LRESULT)answer;
-    return true;
-}
-
-LRESULT AskList(const Program &program, UINT message, WPARAM wParam) {
-    LRESULT result = -1;
-    SendToList(program, message, wParam, 0, &result);
-    return result;
+    return SendMessageTimeoutA(program.list, message, wParam, lParam, SMTO_ABORTIFHUNG,
+                               Scaled(MESSAGE_TIMEOUT_MS), &answer)
+               ? (LRESULT)answer
+               : -1;
 }
 
 // Sends the message with lParam pointing at a copy of *data in the program,
-// and copies the structure back.
+// and copies the structure back; -1 when any step failed.
 template <typename T>
-static bool RemoteCall(const Program &program, UINT message, WPARAM wParam, T *data,
-                       LRESULT *result) {
+static LRESULT RemoteCall(const Program &program, UINT message, WPARAM wParam, T *data) {
     HANDLE process = program.info.hProcess;
-    return WriteProcessMemory(process, program.remote, data, sizeof *data, NULL) &&
-           SendToList(program, message, wParam, (LPARAM)program.remote, result) &&
-           ReadProcessMemory(process, program.remote, data, sizeof *data, NULL);
+    LRESULT result = WriteProcessMemory(process, program.remote, data, sizeof *data, NULL)
+                         ? AskList(program, message, wParam, (LPARAM)program.remote)
+                         : -1;
+    return result != -1 && ReadProcessMemory(process, program.remote, data, sizeof *data, NULL)
+               ? result
+               : -1;
 }
 
 // As RemoteCall, for a structure whose text goes to the block's text part
 // and comes back in `text`.
 template <typename T>
-static bool RemoteTextCall(const Program &program, UINT message, WPARAM wParam, T *data,
-                           LRESULT *result, std::string *text) {
+static LRESULT RemoteTextCall(const Program &program, UINT message, WPARAM wParam, T *data,
+                              std::string *text) {
     char *remoteText = program.remote + REMOTE_TEXT_OFFSET;
     char local[REMOTE_TEXT_BYTES + 1] = "";
     data->pszText = remoteText;
     data->cchTextMax = REMOTE_TEXT_BYTES;
-    bool ok = WriteProcessMemory(program.info.hProcess, remoteText, "", 1, NULL) &&
-              RemoteCall(program, message, wParam, data, result) &&
-              ReadProcessMemory(program.info.hProcess, remoteText, local, REMOTE_TEXT_BYTES, NULL);
+    LRESULT result = WriteProcessMemory(program.info.hProcess, remoteText, "", 1, NULL)
+                         ? RemoteCall(program, message, wParam, data)
+                         : -1;
+    bool read =
+        ReadProcessMemory(program.info.hProcess, remoteText, local, REMOTE_TEXT_BYTES, NULL);
     *text = local;
-    return ok;
+    return read ? result : -1;
 }
 
 bool ReadColumn(const Program &program, int column, std::string *title, int *format) {
     LVCOLUMNA header;
     ZeroMemory(&header, sizeof header);
     header.mask = LVCF_FMT | LVCF_TEXT;
-    LRESULT ok = FALSE;
-    if (!RemoteTextCall(program, LVM_GETCOLUMNA, column, &header, &ok, title) || !ok) {
+    if (RemoteTextCall(program, LVM_GETCOLUMNA, column, &header, title) <= 0) {
         return false;
     }
     *format = header.fmt & LVCFMT_JUSTIFYMASK;
@@ -141,9 +90,8 @@ std::string CellText(const Program &program, int row, int column) {
     LVITEMA item;
     ZeroMemory(&item, sizeof item);
     item.iSubItem = column;
-    LRESULT length = 0;
     std::string text;
-    return RemoteTextCall(program, LVM_GETITEMTEXTA, (WPARAM)row, &item, &length, &text)
+    return RemoteTextCall(program, LVM_GETITEMTEXTA, (WPARAM)row, &item, &text) >= 0
                ? text
                : "<no answer>";
 }
@@ -178,37 +126,24 @@ static LVITEMA ItemData(int row, LPARAM mark) {
     return item;
 }
 
-// Row `row`'s item data: set at once, or posted behind whatever the driver
-// posted before, in the block's second quarter, which no call reuses.
-static bool SetRowMark(const Program &program, int row, LPARAM mark, bool post) {
+bool MarkRow(const Program &program, int row, LPARAM mark) {
     LVITEMA item = ItemData(row, mark);
-    if (post) {
-        char *posted = program.remote + REMOTE_POSTED_OFFSET;
-        return WriteProcessMemory(program.info.hProcess, posted, &item, sizeof item, NULL) &&
-               PostMessageA(program.list, LVM_SETITEMA, 0, (LPARAM)posted);
-    }
-    LRESULT ok = FALSE;
-    return RemoteCall(program, LVM_SETITEMA, 0, &item, &ok) && ok;
+    return RemoteCall(program, LVM_SETITEMA, 0, &item) > 0;
 }
 
-static bool RowMarked(const Program &program, int row, LPARAM mark) {
+bool RowMarked(const Program &program, int row, LPARAM mark) {
     LVITEMA item = ItemData(row, 0);
-    LRESULT ok = FALSE;
-    return RemoteCall(program, LVM_GETITEMA, 0, &item, &ok) && ok && item.lParam == mark;
-}
-
-bool MarkRowZero(const Program &program) {
-    return SetRowMark(program, 0, ROW_MARK, false);
-}
-
-bool RowZeroMarked(const Program &program) {
-    return RowMarked(program, 0, ROW_MARK);
+    return RemoteCall(program, LVM_GETITEMA, 0, &item) > 0 && item.lParam == mark;
 }
 
 bool HandledBeforeRebuild(const Program &program) {
+    // Row 1's mark goes behind whatever the driver posted before, in the
+    // block's second quarter, which no call reuses.
     static LPARAM mark = ROW_MARK;
-    ++mark;
-    if (!SetRowMark(program, 1, mark, true)) {
+    LVITEMA item = ItemData(1, ++mark);
+    char *posted = program.remote + REMOTE_POSTED_OFFSET;
+    if (!WriteProcessMemory(program.info.hProcess, posted, &item, sizeof item, NULL) ||
+        !PostMessageA(program.list, LVM_SETITEMA, 0, (LPARAM)posted)) {
         return false;
     }
     DWORD start = GetTickCount();
@@ -218,12 +153,12 @@ bool HandledBeforeRebuild(const Program &program) {
         }
         Sleep(POLL_MS);
     }
-    return RowZeroMarked(program);
+    return RowMarked(program);
 }
 
 DWORD WaitForRebuild(const Program &program, DWORD since, DWORD limit, DWORD *gap) {
     DWORD last = GetTickCount();
-    while (RowZeroMarked(program) && Since(since) < limit) {
+    while (RowMarked(program) && Since(since) < limit) {
         last = GetTickCount();
         Sleep(POLL_MS);
     }
@@ -232,14 +167,12 @@ DWORD WaitForRebuild(const Program &program, DWORD since, DWORD limit, DWORD *ga
 }
 
 bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap) {
-    DWORD start = GetTickCount(), late = 0;
-    if (!MarkRowZero(program) || WaitForRebuild(program, start, Scaled(REFRESH_TIMEOUT_MS),
-                                                &late) >= Scaled(REFRESH_TIMEOUT_MS)) {
+    DWORD start = GetTickCount(), late = 0, limit = Scaled(REFRESH_TIMEOUT_MS);
+    if (!MarkRow(program) || WaitForRebuild(program, start, limit, gap ? gap : &late) >= limit) {
         return false;
     }
-    *tick = GetTickCount();
-    if (gap) {
-        *gap = late;
+    if (tick) {
+        *tick = GetTickCount();
     }
     return true;
 }
@@ -247,9 +180,9 @@ bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap) {
 DWORD MeasureSlowness(const Program &program) {
     // The longest: how late a refresh is noticed depends on where in its
     // poll the driver was, and the checks need every one noticed in time.
-    DWORD longest = 0, tick, gap;
+    DWORD longest = 0, gap;
     for (int i = 0; i < 3; ++i) {
-        if (WaitForRefresh(program, &tick, &gap) && gap > longest) {
+        if (WaitForRefresh(program, NULL, &gap) && gap > longest) {
             longest = gap;
         }
     }
@@ -262,9 +195,9 @@ DWORD MeasureSlowness(const Program &program) {
 std::vector<Row> ReadSteadyRows(const Program &program, int columns) {
     std::vector<Row> rows;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        MarkRowZero(program);
+        MarkRow(program);
         rows = ReadRows(program, columns);
-        if (RowZeroMarked(program)) {
+        if (RowMarked(program)) {
             break;
         }
     }
@@ -291,8 +224,7 @@ bool PostClick(const Program &program, POINT at) {
 bool RowCentre(const Program &program, int row, int down, POINT *centre) {
     RECT bounds;
     bounds.left = LVIR_BOUNDS;
-    LRESULT ok = FALSE;
-    if (!RemoteCall(program, LVM_GETITEMRECT, (WPARAM)row, &bounds, &ok) || !ok) {
+    if (RemoteCall(program, LVM_GETITEMRECT, (WPARAM)row, &bounds) <= 0) {
         return false;
     }
     RECT client;
@@ -308,12 +240,4 @@ bool ClickRow(const Program &program, int row) {
     POINT centre;
     return row >= 0 && AskList(program, LVM_ENSUREVISIBLE, row) &&
            RowCentre(program, row, 0, &centre) && PostClick(program, centre);
-}
-
-std::string RowIds(const std::vector<Row> &rows) {
-    std::string ids;
-    for (const Row &row : rows) {
-        ids += " " + row.cell[0];
-    }
-    return ids;
 }

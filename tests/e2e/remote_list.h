@@ -1,5 +1,5 @@
-// The end-to-end driver's hands and eyes: starts the program, and reads and
-// works its list from outside its process.
+// The end-to-end driver's hands and eyes: reads and works the program's list
+// from outside its process.
 #pragma once
 
 #include "boxes.h"
@@ -11,16 +11,15 @@
 #include <vector>
 
 enum {
-    PAGE_SHIFT = 12,
-    STATIC_TEXT_ID = 0xFFFF, // id -1 as a dialog item: the static texts
     COLUMN_COUNT = 5,
     REFRESH_PERIOD_MS = 1000,
     SELECTION_HOLD_MS = 3000,
     POLL_MS = 10,
     START_TIMEOUT_MS = 20000, // a first start in a fresh prefix is slow
-    BOX_TIMEOUT_MS = 5000,
     EXIT_TIMEOUT_MS = 5000,
     REFRESH_TIMEOUT_MS = SELECTION_HOLD_MS + 2 * REFRESH_PERIOD_MS, // even through a hold
+    REMOTE_BLOCK_BYTES = 4096,
+    ROW_MARK = 0x5EED,
 };
 
 std::string Format(const char *format, ...);
@@ -32,27 +31,18 @@ DWORD Since(DWORD tick);
 extern DWORD Slowness;
 DWORD Scaled(DWORD ms);
 
-// The child's working set in pages, as the driver itself reads it.
-long OwnWorkingSetPages(const Child &child);
-
 // The program under test and its list. List-view messages carry no marshalled
 // pointers: their structures and texts live in a block allocated in the
 // program's own address space.
 struct Program {
     PROCESS_INFORMATION info;
-    HWND dialog;
-    HWND list;
+    HWND dialog, list;
     char *remote;
     DWORD startMs; // until the dialog showed
 };
 
-// False when it did not start (no process handle), showed no dialog
-// captioned "Ferrowin" (no dialog), or its list cannot be reached.
-bool StartProgram(const std::string &path, Program *program);
-bool WaitForExit(const Program &program, DWORD *exitCode);
-
-// The list's answer to a message without pointers; -1 when none came.
-LRESULT AskList(const Program &program, UINT message, WPARAM wParam = 0);
+// The list's answer; -1 when none came.
+LRESULT AskList(const Program &program, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 bool ReadColumn(const Program &program, int column, std::string *title, int *format);
 std::string CellText(const Program &program, int row, int column);
 
@@ -64,12 +54,11 @@ std::vector<Row> ReadRows(const Program &program, int columns = COLUMN_COUNT);
 // The rows of one rebuild: read again when a rebuild came in between.
 std::vector<Row> ReadSteadyRows(const Program &program, int columns = COLUMN_COUNT);
 int FindRow(const std::vector<Row> &rows, DWORD processId);
-std::string RowIds(const std::vector<Row> &rows);
 
 // Every rebuild inserts fresh rows with item data 0, so a mark in row 0's item
 // data survives exactly until the next rebuild.
-bool MarkRowZero(const Program &program);
-bool RowZeroMarked(const Program &program);
+bool MarkRow(const Program &program, int row = 0, LPARAM mark = ROW_MARK);
+bool RowMarked(const Program &program, int row = 0, LPARAM mark = ROW_MARK);
 
 // Waits until the program has handled what the driver posted to it so far;
 // false when the list was rebuilt since row 0 was marked, or no answer came.
@@ -81,12 +70,11 @@ bool HandledBeforeRebuild(const Program &program);
 DWORD WaitForRebuild(const Program &program, DWORD since, DWORD limit, DWORD *gap);
 
 // Waits for the next rebuild, which also ends any hold a click left; `tick`
-// is taken just after it, and `gap` (when asked for) is as above. False when
-// none comes.
-bool WaitForRefresh(const Program &program, DWORD *tick, DWORD *gap = NULL);
+// is taken just after it, and `gap` is as above (each when asked for). False
+// when none comes.
+bool WaitForRefresh(const Program &program, DWORD *tick = NULL, DWORD *gap = NULL);
 // Sets Slowness from how long the program took to show its dialog and how
-// long its refreshes keep the driver waiting. Returns the longest of a few
-// such waits.
+// long its refreshes keep the driver waiting, the longest of which it returns.
 DWORD MeasureSlowness(const Program &program);
 // Polls until the process has a row (or none); the time it took, or -1.
 long WaitForRow(const Program &program, DWORD processId, bool present, DWORD ms);
