@@ -197,11 +197,9 @@ template <typename Attempt> static void Retried(const char *what, Attempt attemp
             return;
         }
         if (i == ATTEMPTS) {
-            std::string slow = Format(" on a machine %lu times slower than usual", Slowness);
-            std::string detail =
-                Format("%d attempts", ATTEMPTS) + (Slowness > 1 ? slow : "") + ", the last: " + why;
+            std::string detail = Format("%d attempts, the last: ", ATTEMPTS) + why;
             if (Slowness > 1) {
-                Skip(what, detail);
+                Skip(what, Format("on a machine %lu times slower than usual, ", Slowness) + detail);
             } else {
                 Expect(false, what, detail);
             }
@@ -329,26 +327,25 @@ static bool ReadSecurityCookie(const Program &program, ULONG_PTR *cookie) {
     if (snapshot != INVALID_HANDLE_VALUE) {
         CloseHandle(snapshot);
     }
-    const BYTE *base = found ? module.modBaseAddr : NULL;
-    IMAGE_DOS_HEADER dos;
-    IMAGE_NT_HEADERS nt;
-    ULONG_PTR address;
     auto read = [&](const void *at, void *into, SIZE_T size) {
         SIZE_T done = 0;
         return ReadProcessMemory(program.info.hProcess, at, into, size, &done) && done == size;
     };
-    // SecurityCookie's offset in the documented layout of each bitness.
-    const DWORD cookieField = sizeof(void *) == 8 ? 0x58 : 0x3C;
-    IMAGE_DATA_DIRECTORY directory;
+    const BYTE *base = module.modBaseAddr;
+    IMAGE_DOS_HEADER dos;
+    IMAGE_NT_HEADERS nt;
     if (!found || !read(base, &dos, sizeof dos) || !read(base + dos.e_lfanew, &nt, sizeof nt)) {
         return false;
     }
-    directory = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
-    if (directory.VirtualAddress == 0) {
+    DWORD config =
+        nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG].VirtualAddress;
+    if (config == 0) {
         SetLastError(ERROR_BAD_EXE_FORMAT);
         return false;
     }
-    return read(base + directory.VirtualAddress + cookieField, &address, sizeof address) &&
+    // SecurityCookie's offset in the documented layout of each bitness.
+    ULONG_PTR address, cookieField = sizeof(void *) == 8 ? 0x58 : 0x3C;
+    return read(base + config + cookieField, &address, sizeof address) &&
            read((const void *)address, cookie, sizeof *cookie);
 }
 
@@ -629,7 +626,6 @@ static std::string TryTrimEndedProcess(const Program &program, const std::string
     WaitForRow(program, child.id, true, Scaled(ROW_TIMEOUT_MS));
     std::vector<Row> rows;
     std::string retry = ClickAfterRefresh(program, child.id, false, &refreshed, &rows);
-    DWORD id = child.id;
     EndChild(&child);
     if (!retry.empty()) {
         return retry;
@@ -637,7 +633,7 @@ static std::string TryTrimEndedProcess(const Program &program, const std::string
     // Wine lets an ended process be opened for about half a second more.
     bool opens = true;
     while (opens && Since(refreshed) < SELECTION_HOLD_MS - 500) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id);
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, child.id);
         opens = process != NULL;
         if (process) {
             CloseHandle(process);
@@ -914,15 +910,12 @@ int main(int argc, char **argv) {
     } else if (strcmp(only, "start") == 0) {
         RunStartCheck(argv[1]);
     } else {
-        bool known = false;
-        for (const ExitRun &run : EXIT_RUNS) {
-            if (strcmp(only, run.mode) == 0) {
-                known = true;
-                RunExitCheck(argv[1], run);
-            }
-        }
-        if (!known) {
+        auto named = [&](const ExitRun &run) { return strcmp(only, run.mode) == 0; };
+        const ExitRun *run = std::find_if(std::begin(EXIT_RUNS), std::end(EXIT_RUNS), named);
+        if (run == std::end(EXIT_RUNS)) {
             Expect(false, "FERROWIN_E2E_ONLY names a run", Quote(only));
+        } else {
+            RunExitCheck(argv[1], *run);
         }
     }
     TerminateJobObject(ChildJob(), 0);
