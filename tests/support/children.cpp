@@ -40,12 +40,10 @@ PROCESS_INFORMATION StartChildProcess(const std::string &commandLine) {
             return info;
         }
         // Wine has answered 1359 (ERROR_INTERNAL_ERROR) on a loaded machine.
-        DWORD error = GetLastError();
         if (attempt == START_ATTEMPTS) {
-            SetLastError(error);
             return info;
         }
-        printf("a child start failed (error %lu); trying again\n", error);
+        printf("a child start failed (error %lu); trying again\n", GetLastError());
         fflush(stdout);
         Sleep(200 * attempt);
     }
@@ -66,8 +64,7 @@ Child StartIdleChild(void) {
     char arguments[32];
     snprintf(arguments, sizeof arguments, " child %lu", GetCurrentProcessId());
     PROCESS_INFORMATION info = StartChildProcess(QuotedProgramPath() + arguments);
-    Child child = {info.hProcess ? info.dwProcessId : 0, info.hProcess};
-    return child;
+    return {info.hProcess ? info.dwProcessId : 0, info.hProcess};
 }
 
 void EndChild(Child *child) {

@@ -20,13 +20,6 @@ size_t cursor;
 // list on every use, and a miss falls back to the scan for the first match.
 std::unordered_map<DWORD, size_t> indexOfId;
 
-void IndexProcesses(void) {
-    indexOfId.clear();
-    for (size_t i = Fake.processes.size(); i-- > 0;) {
-        indexOfId[Fake.processes[i].id] = i; // the first of equal identifiers wins
-    }
-}
-
 FakeProcess *FindProcess(DWORD id) {
     auto hint = indexOfId.find(id);
     if (hint != indexOfId.end() && hint->second < Fake.processes.size() &&
@@ -88,7 +81,10 @@ HANDLE TakeProcessSnapshot(void) {
         return INVALID_HANDLE_VALUE;
     }
     ++Fake.snapshots;
-    IndexProcesses();
+    indexOfId.clear();
+    for (size_t i = Fake.processes.size(); i-- > 0;) {
+        indexOfId[Fake.processes[i].id] = i; // the first of equal identifiers wins
+    }
     return (HANDLE)SNAPSHOT_HANDLE;
 }
 
@@ -106,8 +102,7 @@ BOOL ReadNextProcess(HANDLE snapshot, PROCESSENTRY32 *entry) {
     const FakeProcess &p = Fake.processes[cursor++];
     entry->th32ProcessID = p.id;
     // A name of 260 characters fills the field with no terminator.
-    size_t n = p.name.size() < MAX_PATH ? p.name.size() : MAX_PATH;
-    p.name.copy(entry->szExeFile, n);
+    size_t n = p.name.copy(entry->szExeFile, MAX_PATH);
     if (n < MAX_PATH) {
         entry->szExeFile[n] = 0;
     }
@@ -121,12 +116,9 @@ HANDLE OpenProcessHandle(DWORD access, DWORD processId) {
     Fake.openedIds.push_back(processId);
     Fake.openAccess.push_back(access);
     const FakeProcess *p = processId != 0 ? FindProcess(processId) : nullptr;
-    if (!p) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return NULL;
-    }
-    if (p->openError) {
-        SetLastError(p->openError);
+    DWORD error = p ? p->openError : ERROR_INVALID_PARAMETER;
+    if (error) {
+        SetLastError(error);
         return NULL;
     }
     ++Fake.opens;

@@ -12,13 +12,6 @@ namespace {
 
 WNDPROC dialogProc;
 
-void InitListControls(void) {
-    INITCOMMONCONTROLSEX controls = {};
-    controls.dwSize = sizeof controls;
-    controls.dwICC = ICC_LISTVIEW_CLASSES;
-    InitCommonControlsEx(&controls);
-}
-
 bool IsCellTextRequest(UINT message, LPARAM lParam) {
     return message == WM_NOTIFY && ((NMHDR *)lParam)->code == LVN_GETDISPINFOA;
 }
@@ -41,7 +34,7 @@ LRESULT CALLBACK CountingDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 } // namespace
 
 HWND CreateTestList(void) {
-    InitListControls();
+    InitCommonControls();
     WNDCLASSA wc = {};
     wc.lpfnWndProc = ParentProc;
     wc.hInstance = GetModuleHandleA(NULL);
@@ -59,11 +52,9 @@ HWND CreateMainDialog(void) {
     Table = ProcessTable();
     ProcessListState = ListState();
     SelectedRow = NO_ROW;
-    InitListControls();
+    InitCommonControls(); // as the program's entry does
     HWND dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
                                      MainDlgProc, 0);
-    // Tests send their own ticks: the dialog's one-second timer would add
-    // refreshes whenever a message box happens to stay open long enough.
     KillTimer(dialog, ID_REFRESH_TIMER);
     dialogProc = (WNDPROC)SetWindowLongPtrA(dialog, GWLP_WNDPROC, (LONG_PTR)CountingDialogProc);
     return dialog;
@@ -74,24 +65,19 @@ void DestroyTestList(HWND list) {
 }
 
 int RowCount(HWND list) {
-    return (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    return ListView_GetItemCount(list);
 }
 
 std::string CellText(HWND list, int row, int column) {
     char text[256] = "";
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, (LPARAM)&item);
+    ListView_GetItemText(list, row, column, text, sizeof text);
     return text;
 }
 
 bool ClickRow(HWND list, int row, int down) {
     RECT bounds = {}, client;
-    bounds.left = LVIR_BOUNDS;
-    SendMessageA(list, LVM_ENSUREVISIBLE, row, FALSE);
-    if (!SendMessageA(list, LVM_GETITEMRECT, row, (LPARAM)&bounds)) {
+    ListView_EnsureVisible(list, row, FALSE);
+    if (!ListView_GetItemRect(list, row, &bounds, LVIR_BOUNDS)) {
         return false;
     }
     GetClientRect(list, &client);

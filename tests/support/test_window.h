@@ -13,7 +13,8 @@ HWND CreateTestList(void);
 void DestroyTestList(HWND list);
 
 // The program's own dialog from its template, with an empty table and no
-// row held; the first refresh has run when it returns. Its timer is stopped:
+// row held; the first refresh has run when it returns. Its timer is stopped,
+// or it would add refreshes whenever a message box stays open long enough:
 // refreshes come only from the ticks a test sends.
 HWND CreateMainDialog(void);
 

@@ -23,7 +23,6 @@ WindowPixels CaptureWindow(HWND window) {
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     bool own = owner == GetCurrentProcessId();
-    HWND drawn = own ? window : NULL;
     HDC source = own ? GetWindowDC(window) : GetDC(NULL);
     int x = own ? 0 : bounds.left, y = own ? 0 : bounds.top;
     HDC memory = CreateCompatibleDC(source);
@@ -39,7 +38,7 @@ WindowPixels CaptureWindow(HWND window) {
         DeleteObject(bitmap);
     }
     DeleteDC(memory);
-    ReleaseDC(drawn, source);
+    ReleaseDC(own ? window : NULL, source);
     return pixels;
 }
 

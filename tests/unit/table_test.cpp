@@ -28,19 +28,16 @@ class TableTest : public ::testing::Test {
         HeapDestroy(heap);
     }
 
-    // The identifiers "Trim ALL" opens, one for each table slot: the rows'
+    // "Trim ALL" opens one identifier for each table slot: the rows'
     // processes, then 0 for each empty slot.
-    std::vector<DWORD> SlotsTrimmed() {
-        Fake.openedIds.clear();
-        TrimEveryTableSlot();
-        return Fake.openedIds;
-    }
-    std::vector<DWORD> RowIdsThenEmptySlots(size_t rows, size_t slots) {
+    void ExpectTrimAllOpensRowsThenEmptySlots(size_t rows, size_t slots) {
         std::vector<DWORD> ids(slots, 0);
         for (size_t i = 0; i < rows; ++i) {
             ids[i] = Fake.processes[i].id;
         }
-        return ids;
+        Fake.openedIds.clear();
+        TrimEveryTableSlot();
+        EXPECT_EQ(ids, Fake.openedIds);
     }
 
     HANDLE heap;
@@ -101,7 +98,7 @@ TEST_F(TableTest, TableStartsAtTwentySlotsEachRefreshAndDoublesWhenFull) {
             EXPECT_EQ((DWORD)PROCESS_QUERY_INFORMATION, Fake.openAccess[i]);
         }
         EXPECT_EQ(0, OpenFakeHandles()) << "every process handle and the snapshot are closed";
-        EXPECT_EQ(RowIdsThenEmptySlots(rows, step.slots), SlotsTrimmed());
+        ExpectTrimAllOpensRowsThenEmptySlots(rows, step.slots);
     }
 }
 
@@ -182,8 +179,7 @@ TEST_F(TableTest, HeapRefusingABlockStopsTheRefreshInOrder) {
     int rows = RowCount(list);
     EXPECT_GE(rows, 20);
     EXPECT_LT(rows, 300);
-    EXPECT_EQ(RowIdsThenEmptySlots(rows, rows), SlotsTrimmed())
-        << "the refresh stops where the block is full";
+    ExpectTrimAllOpensRowsThenEmptySlots(rows, rows); // the refresh stops where the block is full
     EXPECT_EQ(Fake.processes[rows - 1].name, CellText(list, rows - 1, 1));
     EXPECT_EQ(0, OpenFakeHandles());
 
@@ -196,7 +192,7 @@ TEST_F(TableTest, HeapRefusingABlockStopsTheRefreshInOrder) {
     }
     RefreshProcessTable(list, &state);
     EXPECT_EQ(0, RowCount(list));
-    EXPECT_TRUE(SlotsTrimmed().empty());
+    ExpectTrimAllOpensRowsThenEmptySlots(0, 0);
     EXPECT_EQ(0, OpenFakeHandles());
 
     // Memory back: the next refresh is whole again.
@@ -209,20 +205,16 @@ TEST_F(TableTest, HeapRefusingABlockStopsTheRefreshInOrder) {
     HeapDestroy(small);
 }
 
-int TopRow(HWND list) {
-    return (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
-}
-
 RECT RowBounds(HWND list, int row) {
     RECT bounds = {};
-    bounds.left = LVIR_BOUNDS;
-    SendMessageA(list, LVM_GETITEMRECT, row, (LPARAM)&bounds);
+    ListView_GetItemRect(list, row, &bounds, LVIR_BOUNDS);
     return bounds;
 }
 
 void ScrollToRow(HWND list, int row) {
     RECT bounds = RowBounds(list, 0);
-    SendMessageA(list, LVM_SCROLL, 0, (row - TopRow(list)) * (bounds.bottom - bounds.top));
+    SendMessageA(list, LVM_SCROLL, 0,
+                 (row - ListView_GetTopIndex(list)) * (bounds.bottom - bounds.top));
 }
 
 // Blackens part of a window and leaves it due for a repaint, as a message box
@@ -250,7 +242,7 @@ class RepaintTest : public TableTest {
         GetWindowRect(list, &window);
         GetClientRect(list, &client);
         int height = row.bottom - row.top;
-        int shown = row.top + (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0) * height;
+        int shown = row.top + ListView_GetCountPerPage(list) * height;
         SetWindowPos(list, NULL, 0, 0, window.right - window.left,
                      window.bottom - window.top + shown + height / 2 - client.bottom,
                      SWP_NOMOVE | SWP_NOZORDER);
@@ -272,16 +264,14 @@ class RepaintTest : public TableTest {
 
 TEST_F(RepaintTest, UnchangedListIsNeitherMeasuredNorRepainted) {
     RefreshProcessTable(list, &state);
-    RECT dirty = {};
-    GetUpdateRect(list, &dirty, FALSE);
-    EXPECT_TRUE(IsRectEmpty(&dirty));
+    EXPECT_FALSE(GetUpdateRect(list, NULL, FALSE));
     EXPECT_EQ(0, CellTextRequests) << "no text changed, so no column needs measuring";
 
     // One figure changed: that row alone.
     Fake.processes[3].workingSetBytes += 4096;
     RefreshProcessTable(list, &state);
+    RECT dirty = {}, row = RowBounds(list, 3);
     GetUpdateRect(list, &dirty, FALSE);
-    RECT row = RowBounds(list, 3);
     EXPECT_TRUE(EqualRect(&dirty, &row)) << "only row 3 changed";
     EXPECT_EQ(0, CellTextRequests);
 }
@@ -304,16 +294,14 @@ enum Extra {
     DIALOG_DAMAGED,
 };
 
-struct Scenario {
+const struct {
     const char *name;
     int processes;
     Scroll scroll;
     int ending, appearing;
     Where where;
     Extra extra;
-};
-
-const Scenario scenarios[] = {
+} scenarios[] = {
     {"fits, one ends inside", FITS, TOP, 1, 0, INSIDE, NONE},
     {"fits, three appear", FITS, TOP, 0, 3, INSIDE, NONE},
     {"top, three end inside", OVERFLOWS, TOP, 3, 0, INSIDE, NONE},
@@ -347,13 +335,6 @@ const Scenario scenarios[] = {
 HWND damaged;
 RECT damagedArea; // in that window's client coordinates
 
-void DamageOnce(DWORD) {
-    if (damaged) {
-        LeaveDamage(damaged, damagedArea);
-        damaged = NULL;
-    }
-}
-
 // Some list versions go back to the top when emptied, scrolling the bits on
 // screen even with redraw off; the refresh must bring the rows back and
 // repaint what the scrolling left.
@@ -368,18 +349,23 @@ LRESULT CALLBACK TopWhenEmptiedProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 // a full repaint of it shows, and it stays scrolled as far as the new rows
 // allow.
 TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
-    int page = (int)SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0);
+    int page = ListView_GetCountPerPage(list);
     auto count = [page](int n) {
         int pages = (n + PAGE / 2) / PAGE;
         return pages * page + n - pages * PAGE;
     };
     DWORD newId = 90000;
-    Fake.onOpen = DamageOnce;
+    Fake.onOpen = [](DWORD) {
+        if (damaged) {
+            LeaveDamage(damaged, damagedArea);
+            damaged = NULL;
+        }
+    };
     // Each scenario on a list that keeps its place when emptied, then the
     // scrolled ones again on a list that goes back to the top.
     const int n = sizeof scenarios / sizeof scenarios[0];
     for (int run = 0; run < 2 * n; ++run) {
-        const Scenario &s = scenarios[run % n];
+        const auto &s = scenarios[run % n];
         bool toTop = run >= n;
         if (run == n) {
             listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)TopWhenEmptiedProc);
@@ -387,16 +373,15 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
         if (toTop && s.scroll == TOP) {
             continue;
         }
-        SCOPED_TRACE(toTop ? "a list that goes to the top when emptied"
-                           : "a list that keeps its place");
-        SCOPED_TRACE(s.name);
+        SCOPED_TRACE(std::string(s.name) + (toTop ? ", on a list that goes to the top when emptied"
+                                                  : ", on a list that keeps its place"));
         Fake.processes.clear();
         AddFakeProcesses(count(s.processes));
         Fake.processes[5].name = "a-rather-long-image-name.exe";
         RefreshProcessTable(list, &state);
         int rows = RowCount(list);
         ScrollToRow(list, s.scroll == TOP ? 0 : s.scroll == MIDDLE ? rows / 3 : rows - page);
-        int top = TopRow(list);
+        int top = ListView_GetTopIndex(list);
         Settle();
 
         int ending = count(s.ending), appearing = count(s.appearing);
@@ -410,11 +395,9 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
             p.id = newId += 4;
             Fake.processes.insert(Fake.processes.begin() + at, p);
         }
-        LVITEMA selected = {};
-        selected.stateMask = selected.state = LVIS_SELECTED;
-        int fitted = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0);
+        int fitted = ListView_GetColumnWidth(list, 1);
         if (s.extra == SELECTED) {
-            SendMessageA(list, LVM_SETITEMSTATE, top + 1, (LPARAM)&selected);
+            ListView_SetItemState(list, top + 1, LVIS_SELECTED, LVIS_SELECTED);
         } else if (s.extra == FIGURES) {
             // A row on screen, and the last one, which shows only in part.
             RECT client;
@@ -428,11 +411,11 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
         } else if (s.extra == SHORTER_NAME) {
             Fake.processes[5].name = "p.exe";
         } else if (s.extra == DRAGGED) {
-            SendMessageA(list, LVM_SETCOLUMNWIDTH, 1, fitted + 40);
+            ListView_SetColumnWidth(list, 1, fitted + 40);
         } else if (s.extra == LIST_DUE) {
             LeaveDamage(list, RowBounds(list, top + 3));
         } else if (s.extra == HEADER_DUE) {
-            LeaveDamage((HWND)SendMessageA(list, LVM_GETHEADER, 0, 0), RECT{0, 0, 2000, 2000});
+            LeaveDamage(ListView_GetHeader(list), RECT{0, 0, 2000, 2000});
         } else if (s.extra == LIST_DAMAGED || s.extra == DIALOG_DAMAGED) {
             damaged = s.extra == DIALOG_DAMAGED ? GetParent(list) : list;
             damagedArea = RowBounds(list, top + 3);
@@ -442,15 +425,16 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
         RefreshProcessTable(list, &state);
         rows = RowCount(list);
         int most = rows > page ? rows - page : 0;
-        EXPECT_EQ(top < most ? top : most, TopRow(list)) << "the rows on screen moved";
+        EXPECT_EQ(top < most ? top : most, ListView_GetTopIndex(list))
+            << "the rows on screen moved";
         EXPECT_EQ(0, StalePixels()) << "pixels left stale on screen";
-        int width = (int)SendMessageA(list, LVM_GETCOLUMNWIDTH, 1, 0);
+        int width = ListView_GetColumnWidth(list, 1);
         if (s.extra == DRAGGED) {
             EXPECT_EQ(fitted, width) << "the dragged name column is fitted again";
         }
         if (s.extra == LONGER_NAME) {
             std::string longer = CellText(list, top + 1, 1);
-            EXPECT_LE(SendMessageA(list, LVM_GETSTRINGWIDTHA, 0, (LPARAM)longer.c_str()), width)
+            EXPECT_LE(ListView_GetStringWidth(list, longer.c_str()), width)
                 << "the name column is fitted to the longer name";
         }
     }
@@ -472,12 +456,14 @@ LRESULT CALLBACK RefusingListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     return CallWindowProcA(listProc, hwnd, message, wParam, lParam);
 }
 
-// Presses OK on the "Failed inserting item" box; any other box ends the
-// process with 77, and a tick that opens another box with 78, so the exit
-// code tells.
-void RefreshIntoRefusingList(HWND list) {
+// The watcher presses OK on the "Failed inserting item" box; any other box
+// ends the process with 77, and a tick that opens another box with 78, so the
+// exit code tells.
+TEST_F(TableTest, ListRefusingARowEndsTheProgramWithTheBoxResult) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    AddFakeProcesses(3);
     listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)RefusingListProc);
-    BoxWatcher watcher(NULL, [list](int, const SeenBox &box) {
+    BoxWatcher watcher(NULL, [this](int, const SeenBox &box) {
         if (box.text != "Failed inserting item") {
             ExitProcess(77);
         }
@@ -485,13 +471,7 @@ void RefreshIntoRefusingList(HWND list) {
             ExitProcess(78);
         }
     });
-    RefreshProcessTable(list, &refusingState);
-}
-
-TEST_F(TableTest, ListRefusingARowEndsTheProgramWithTheBoxResult) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    AddFakeProcesses(3);
-    EXPECT_EXIT(RefreshIntoRefusingList(list), ::testing::ExitedWithCode(IDOK), "");
+    EXPECT_EXIT(RefreshProcessTable(list, &refusingState), ::testing::ExitedWithCode(IDOK), "");
 }
 
 } // namespace

@@ -55,8 +55,7 @@ TEST_F(MainDialogTest, InitialisationSetsUpColumnsAndRefreshesAtOnce) {
                 << "fitted to its title at start, so the title shows whole";
         }
     }
-    DWORD extended = (DWORD)SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0);
-    EXPECT_TRUE(extended & LVS_EX_FULLROWSELECT);
+    EXPECT_TRUE(SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & LVS_EX_FULLROWSELECT);
 }
 
 // After each refresh "PID" and "ImageName" are as wide as the list makes a
@@ -110,9 +109,7 @@ TEST_F(MainDialogTest, OnlyAClickOnARowHoldsTheList) {
     Tick();
     EXPECT_EQ(4, RowCount(list)) << "the click below the rows released the hold";
 
-    LVITEMA selected = {};
-    selected.stateMask = selected.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(list, LVM_SETITEMSTATE, 1, (LPARAM)&selected);
+    ListView_SetItemState(list, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     SendMessageA(list, WM_KEYDOWN, VK_DOWN, 0);
     Fake.processes.pop_back();
     Tick();
@@ -127,11 +124,7 @@ TEST_F(MainDialogTest, AboutEntryEndsTheSystemMenuAndShowsTheAboutBox) {
     char text[32] = "";
     GetMenuStringA(menu, count - 1, text, sizeof text, MF_BYPOSITION);
     EXPECT_STREQ("&About", text);
-    MENUITEMINFOA separator = {};
-    separator.cbSize = sizeof separator;
-    separator.fMask = MIIM_FTYPE;
-    GetMenuItemInfoA(menu, count - 2, TRUE, &separator);
-    EXPECT_TRUE(separator.fType & MFT_SEPARATOR);
+    EXPECT_TRUE(GetMenuState(menu, count - 2, MF_BYPOSITION) & MF_SEPARATOR);
 
     BoxWatcher watcher(dialog);
     SendMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUT, 0);
