@@ -4,7 +4,6 @@
 namespace {
 
 const DWORD POLL_MS = 5;
-const DWORD WATCHER_CLOSE_MS = 2000;
 
 struct WindowSearch {
     DWORD processId;
@@ -47,10 +46,14 @@ std::vector<HWND> TopWindowsOf(DWORD processId) {
     return search.windows;
 }
 
+// Dialogs and message boxes alike.
+static bool IsShownDialog(HWND window) {
+    return IsWindowVisible(window) && ClassOf(window) == "#32770";
+}
+
 HWND FindDialogWindow(DWORD processId, HWND except, const char *caption) {
     for (HWND window : TopWindowsOf(processId)) {
-        if (window != except && IsWindowVisible(window) && ClassOf(window) == "#32770" &&
-            (!caption || TextOf(window) == caption)) {
+        if (window != except && IsShownDialog(window) && (!caption || TextOf(window) == caption)) {
             return window;
         }
     }
@@ -104,8 +107,7 @@ std::string DefaultErrorCaption() {
     HWND box = NULL;
     while (!box && WaitForSingleObject(thread, POLL_MS) == WAIT_TIMEOUT) {
         for (HWND window : TopWindowsOf(GetCurrentProcessId())) {
-            if (GetWindowThreadProcessId(window, NULL) == threadId && IsWindowVisible(window) &&
-                ClassOf(window) == "#32770") {
+            if (GetWindowThreadProcessId(window, NULL) == threadId && IsShownDialog(window)) {
                 box = window;
             }
         }
@@ -146,6 +148,8 @@ void BoxWatcher::Watch() {
         if (beforeOk_) {
             beforeOk_(index, seen);
         }
-        CloseBox(box, WATCHER_CLOSE_MS);
+        // Until it is gone, however slow the machine: a box still shown
+        // when the search comes round again would be counted twice.
+        CloseBox(box, INFINITE);
     }
 }
