@@ -148,8 +148,7 @@ void BoxWatcher::Watch() {
         if (beforeOk_) {
             beforeOk_(index, seen);
         }
-        // Until it is gone, however slow the machine: a box still shown
-        // when the search comes round again would be counted twice.
+        // Until it is gone: a box still shown at the next search would count twice.
         CloseBox(box, INFINITE);
     }
 }
