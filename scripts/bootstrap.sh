@@ -9,7 +9,7 @@ set -eu
 
 packages="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest \
 wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick clang-format locales zip \
-qemu-system-x86 busybox-static"
+qemu-system-x86 busybox-static zstd"
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
