@@ -3,13 +3,14 @@
 # MinGW-w64 compilers, 32- and 64-bit Wine, Xvfb, ImageMagick, CMake, the
 # GoogleTest sources, clang-format, zip and the ru_RU.UTF-8 locale (Wine's code
 # page 1251), and QEMU and a static busybox for the small machine that runs the
-# 32-bit tests where the host cannot (scripts/vm-setup.sh). Quiet and quick
-# when all is there; works as root or via sudo.
+# 32-bit tests where the host cannot (scripts/vm-setup.sh) with zstd for its
+# kernel modules, and pefile, with which the checks read the executables.
+# Quiet and quick when all is there; works as root or via sudo.
 set -eu
 
 packages="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest \
 wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick clang-format locales zip \
-qemu-system-x86 busybox-static zstd"
+qemu-system-x86 busybox-static zstd python3-pefile"
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
