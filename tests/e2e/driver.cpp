@@ -705,6 +705,21 @@ static void CheckAbout(const Program &program) {
         Expect(box.caption == PROGRAM_CAPTION && box.text == ABOUT_TEXT, what,
                Seen(box) + "; expected caption " + Quote(PROGRAM_CAPTION) + ", text " +
                    Quote(ABOUT_TEXT));
+        // The 8-bit bytes read back the same in any code page; what the user
+        // reads is the box's UTF-16 text, Russian only where the code page
+        // is 1251, which the program's texts are written for.
+        std::wstring lines = ABOUT_RUSSIAN_LINES;
+        size_t at = box.shown.size() - std::min(box.shown.size(), lines.size());
+        bool russian = box.shown.compare(at, std::wstring::npos, lines) == 0;
+        what = "the About box's last two lines read in Russian";
+        if (GetACP() == 1251) {
+            Expect(russian, what,
+                   Format("%u UTF-16 units, not the Russian lines", (unsigned)box.shown.size()));
+        } else {
+            Skip(what,
+                 Format("the 8-bit code page is %u, not 1251: %s", GetACP(),
+                        russian ? "they read in Russian all the same" : "other letters show"));
+        }
     }
 }
 

@@ -81,6 +81,9 @@ static SeenBox ReadBox(HWND box) {
         Sleep(POLL_MS);
     }
     seen.text = text;
+    wchar_t shown[1024] = L"";
+    GetDlgItemTextW(box, 0xFFFF, shown, sizeof shown / sizeof *shown);
+    seen.shown = shown;
     seen.caption = TextOf(box);
     return seen;
 }

@@ -23,6 +23,7 @@ HWND WaitForBox(DWORD processId, HWND except, DWORD ms);
 struct SeenBox {
     std::string caption;
     std::string text;
+    std::wstring shown; // the text as the box draws it, in UTF-16
 };
 
 // Closes the box as its OK button would, waiting up to `ms` for it to go.

@@ -19,6 +19,20 @@ const char ABOUT_TEXT[] =
     "\xcf\xf0\xe8\xeb\xee\xe6\xe5\xed\xe8\xe5 \xea \xf1\xf2\xe0\xf2\xfc\xe5 \xee\xe1 "
     "\xf3\xef\xf0\xe0\xe2\xeb\xe5\xed\xe8\xe8 \xef\xe0\xec\xff\xf2\xfc\xfe.";
 
+// Lines 3 and 4 as a user reads them where the 8-bit code page is 1251.
+const wchar_t ABOUT_RUSSIAN_LINES[] =
+    L"\n\u041f\u0440\u043e\u0433\u0440\u0430\u043c\u043c\u0430 "
+    L"\u0434\u0435\u043c\u043e\u043d\u0441\u0442\u0440\u0438\u0440\u0443\u0435\u0442 "
+    L"\u0443\u0441\u0435\u0447\u0435\u043d\u0438\u0435 \u0440\u0430\u0431\u043e\u0447\u0438\u0445 "
+    L"\u043d\u0430\u0431\u043e\u0440\u043e\u0432 \u0438\u0437 "
+    L"\u043f\u043e\u043b\u044c\u0437\u043e\u0432\u0430\u0442\u0435\u043b\u044c\u0441\u043a\u043e"
+    L"\u0433\u043e "
+    L"\u0440\u0435\u0436\u0438\u043c\u0430. \n"
+    L"\u041f\u0440\u0438\u043b\u043e\u0436\u0435\u043d\u0438\u0435 \u043a "
+    L"\u0441\u0442\u0430\u0442\u044c\u0435 \u043e\u0431 "
+    L"\u0443\u043f\u0440\u0430\u0432\u043b\u0435\u043d\u0438\u0438 "
+    L"\u043f\u0430\u043c\u044f\u0442\u044c\u044e.";
+
 // The list's columns, left to right; the first two are aligned left, the
 // figures right.
 const char *const COLUMN_TITLES[] = {"PID", "ImageName", "MinWorkingSetSize", "WorkingSetSize",
