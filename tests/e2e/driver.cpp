@@ -635,7 +635,9 @@ static std::string TryTrimEndedProcess(const Program &program, const std::string
     if (!retry.empty()) {
         return retry;
     }
-    // Wine lets an ended process be opened for about half a second more.
+    // An ended process can be opened while anyone still holds a handle to it
+    // (Wine: for about half a second more): wait until this driver's own open
+    // fails, within the hold.
     bool opens = true;
     while (opens && Since(refreshed) < SELECTION_HOLD_MS - 500) {
         HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, child.id);
