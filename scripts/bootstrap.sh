@@ -4,13 +4,14 @@
 # GoogleTest sources, clang-format, zip and the ru_RU.UTF-8 locale (Wine's code
 # page 1251), and QEMU and a static busybox for the small machine that runs the
 # 32-bit tests where the host cannot (scripts/vm-setup.sh) with zstd for its
-# kernel modules, and pefile, with which the checks read the executables.
+# kernel modules, and pefile and capstone, with which the build writes the
+# executables' load configuration and the checks read their bytes and code.
 # Quiet and quick when all is there; works as root or via sudo.
 set -eu
 
 packages="cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest \
 wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick clang-format locales zip \
-qemu-system-x86 busybox-static zstd python3-pefile"
+qemu-system-x86 busybox-static zstd python3-pefile python3-capstone"
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo

@@ -17,7 +17,7 @@ rm -rf "$stage" "$stage.zip"
 for bits in 32 64; do
     [ "$bits" = 32 ] && tree=$release || tree=$release/x86_64
     log=$tree/exe-checks.log
-    if ! sh tests/static/check_exe.sh "$tree/ferrowin.exe" "$bits" "$tree/ferrowin_rebased.exe" >"$log" 2>&1; then
+    if ! /usr/bin/python3 tests/static/check_exe.py "$tree/ferrowin.exe" "$bits" "$tree/ferrowin_rebased.exe" >"$log" 2>&1; then
         echo "release: the $bits-bit executable fails its checks ($log); nothing made:" >&2
         grep -v '^ok ' "$log" >&2
         exit 1
