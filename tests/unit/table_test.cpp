@@ -6,6 +6,7 @@
 #include "window_pixels.h"
 
 #include "trim/trim.h"
+#include "ui/ui.h"
 
 #include <gtest/gtest.h>
 
@@ -163,6 +164,15 @@ TEST_F(TableTest, EachRowShowsItsProcessAsFarAsItCanBeRead) {
         EXPECT_EQ(Fake.processes[i].name.substr(0, 98), CellText(list, i, 1));
         EXPECT_EQ(cases[i].figures,
                   CellText(list, i, 2) + " " + CellText(list, i, 3) + " " + CellText(list, i, 4));
+        // Asked for a column past the last, straight after the last one's
+        // text, the answer is empty, not what the buffer still holds.
+        NMLVDISPINFOA info = {};
+        info.item.iItem = i;
+        info.item.iSubItem = 4;
+        FillCellText(&info);
+        info.item.iSubItem = 5;
+        FillCellText(&info);
+        EXPECT_STREQ("", info.item.pszText) << "column 5";
     }
     EXPECT_EQ(0, OpenFakeHandles());
 }
