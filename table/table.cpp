@@ -12,6 +12,7 @@ BOOL ResetProcessTable(void) {
     Table.Records = (ProcessRecord *)HeapAlloc(TableHeap, HEAP_ZERO_MEMORY,
                                                INITIAL_TABLE_CAPACITY * sizeof(ProcessRecord));
     Table.Capacity = Table.Records ? INITIAL_TABLE_CAPACITY : 0;
+    Table.Rows = 0;
     return Table.Records != NULL;
 }
 
@@ -46,7 +47,7 @@ void FillProcessRecord(ProcessRecord *record, const PROCESSENTRY32 *entry) {
 }
 
 ProcessRecord *LookUpRecord(int row) {
-    return Table.Records + row;
+    return (DWORD)row < Table.Rows ? Table.Records + row : NULL;
 }
 
 #ifndef _WIN64

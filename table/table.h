@@ -29,11 +29,12 @@ struct ProcessRecord {
     DWORD MaxWorkingSetSize;
 };
 
-// Records 0..n-1 are filled, where n is the list's row count after the last
-// refresh; records n..Capacity-1 are all zero.
+// Records 0..Rows-1 are filled, Rows being the list's row count after the
+// last refresh; records Rows..Capacity-1 are all zero.
 struct ProcessTable {
     ProcessRecord *Records;
     DWORD Capacity;
+    DWORD Rows;
 };
 
 extern ProcessTable Table;
@@ -53,6 +54,8 @@ BOOL MakeRoomForRecord(DWORD filled);
 // characters and byte 99 is always 0.
 void FillProcessRecord(ProcessRecord *record, const PROCESSENTRY32 *entry);
 
+// The record of a row, or NULL for a row the table does not hold (NO_ROW, or
+// a row number from before a rebuild that shrank the list).
 ProcessRecord *LookUpRecord(int row);
 
 // GetProcessMemoryInfo, resolved from psapi.dll at start; reached only from

@@ -46,12 +46,12 @@ void ComposeMemoryReport(char *text, const MemoryFigures *before, const MemoryFi
 }
 
 void TrimSelectedProcess(HWND hwnd, int selectedRow) {
-    if (selectedRow == NO_ROW) {
-        return;
-    }
     // Copies: ticks during the boxes below may rebuild the table and drop the
     // selection.
     const ProcessRecord *record = LookUpRecord(selectedRow);
+    if (!record) {
+        return;
+    }
     DWORD processId = record->ProcessId;
     char imageName[IMAGE_NAME_BYTES];
     CopyMemory(imageName, record->ImageName, sizeof imageName);

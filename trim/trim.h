@@ -11,7 +11,7 @@
 #define TRIM_FAILED_PREFIX "Trimming working set failed because of the following error: "
 
 // Trims the process of the clicked row and reports its new size; does nothing
-// for NO_ROW.
+// for NO_ROW or a row the table no longer holds.
 void TrimSelectedProcess(HWND hwnd, int selectedRow);
 
 // Trims every slot of the table and reports free memory before and after.

@@ -34,7 +34,7 @@ int InsertColumns(const ColumnTitles *columns, HWND list) {
 void FillCellText(NMLVDISPINFOA *displayInfo) {
     const ProcessRecord *record = LookUpRecord(displayInfo->item.iItem);
     MessageText[0] = 0;
-    switch (displayInfo->item.iSubItem) {
+    switch (record ? displayInfo->item.iSubItem : -1) {
     case 0:
         wsprintfA(MessageText, "%d", record->ProcessId);
         break;
@@ -71,7 +71,13 @@ static void InitMainDialog(HWND hwnd) {
     InstallAboutEntry(hwnd);
 }
 
+// While the list holds the mouse capture, a press is under way: the list
+// runs its own loop until the release and then names the row it found at the
+// press, which a rebuild in between would give to another process.
 static void RefreshOnTick(void) {
+    if (GetCapture() == ProcessList) {
+        return;
+    }
     DWORD now = GetTickCount();
     if (!RefreshIsDue(SelectedRow, now, LastRefreshTick)) {
         return;

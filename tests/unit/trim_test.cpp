@@ -195,4 +195,82 @@ TEST_F(TrimTest, ReportUsesTheClickedProcessEvenIfTheTableChangesUnderTheBox) {
     EXPECT_EQ("proc10.exe", CellText(list, 5, 1)) << "the table was rebuilt under the box";
 }
 
+// Windows' list finds the row under a press, then runs a loop of its own,
+// holding the mouse capture, until the button is released, and only then
+// sends NM_CLICK for the row it found: a tick can come in between. This
+// stand-in does the same, changing the snapshot inside the press. Wine's
+// list sends NM_CLICK after the release, so it never shows this.
+struct WindowsPress {
+    static WNDPROC original;
+    static int dropped;   // processes that end inside the press, from the first
+    static bool captured; // whether the list holds the capture meanwhile
+    static LRESULT CALLBACK Proc(HWND list, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_LBUTTONUP) {
+            return 0;
+        }
+        if (message != WM_LBUTTONDOWN) {
+            return CallWindowProcA(original, list, message, wParam, lParam);
+        }
+        LVHITTESTINFO hit = {};
+        hit.pt.x = (short)LOWORD(lParam);
+        hit.pt.y = (short)HIWORD(lParam);
+        SendMessageA(list, LVM_SUBITEMHITTEST, 0, (LPARAM)&hit);
+        if (captured) {
+            SetCapture(list);
+        }
+        Fake.processes.erase(Fake.processes.begin(), Fake.processes.begin() + dropped);
+        SendMessageA(GetParent(list), WM_TIMER, ID_REFRESH_TIMER, 0);
+        ReleaseCapture();
+        NMITEMACTIVATE click = {};
+        click.hdr.hwndFrom = list;
+        click.hdr.idFrom = IDC_PROCESS_LIST;
+        click.hdr.code = NM_CLICK;
+        click.iItem = hit.iItem;
+        SendMessageA(GetParent(list), WM_NOTIFY, IDC_PROCESS_LIST, (LPARAM)&click);
+        return 0;
+    }
+};
+WNDPROC WindowsPress::original;
+int WindowsPress::dropped;
+bool WindowsPress::captured;
+
+// A tick inside the press leaves the list as it was, so the click names the
+// pressed process; where a list lets a rebuild through all the same, a row
+// past the table's rows is no row, whatever the block behind it holds.
+TEST_F(TrimTest, ATickInsideThePressNeitherMovesNorOutrunsTheClickedRow) {
+    struct {
+        const char *why;
+        int processes, row, dropped;
+        bool captured;
+        std::string report; // empty: nothing happens
+    } cases[] = {
+        {"five processes end above the row", 45, 10, 5, true, TrimReport("proc10.exe", 11)},
+        {"the list shrinks across a capacity step", 41, 40, 1, true, TrimReport("proc40.exe", 41)},
+        {"a rebuild inside the press, past the rows", 41, 40, 1, false, ""},
+    };
+    WindowsPress::original =
+        (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)WindowsPress::Proc);
+    for (auto &c : cases) {
+        SCOPED_TRACE(c.why);
+        ResetFake();
+        AddFakeProcesses(c.processes);
+        Tick();
+        LetHoldRunOut();
+        WindowsPress::dropped = c.dropped;
+        WindowsPress::captured = c.captured;
+        ClickRow(list, c.row);
+        Fake.openedIds.clear();
+        BoxWatcher watcher(dialog);
+        Press(IDOK);
+        std::vector<std::string> boxes;
+        for (const SeenBox &box : watcher.Boxes()) {
+            boxes.push_back(box.text);
+        }
+        EXPECT_EQ(c.report.empty() ? std::vector<std::string>()
+                                   : std::vector<std::string>{c.report},
+                  boxes);
+        EXPECT_EQ(c.report.empty(), Fake.openedIds.empty());
+    }
+}
+
 } // namespace
