@@ -32,7 +32,21 @@ if [ -n "$missing" ]; then
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         step "adding the i386 architecture" $SUDO dpkg --add-architecture i386
     fi
-    step "apt-get update" $SUDO apt-get update -qq
+    # A mirror caught mid-sync serves an index that does not match its
+    # Release file: apt then keeps the others and fails. Tried again after a
+    # pause; if it still fails, what apt said is shown and the install goes
+    # on from the indexes that did arrive, failing by itself if a package is
+    # not among them.
+    tries=1
+    until $SUDO apt-get update -qq >"$log" 2>&1; do
+        [ "$tries" -lt 3 ] || {
+            echo "bootstrap: apt-get update failed $tries times; installing from the indexes it fetched:" >&2
+            grep -E '^(E|W):' "$log" >&2
+            break
+        }
+        tries=$((tries + 1))
+        sleep 20
+    done
     # shellcheck disable=SC2086 # one word per package
     step "installing$missing" $SUDO apt-get install -y -qq --no-install-recommends $missing
 fi
