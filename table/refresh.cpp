@@ -178,6 +178,7 @@ void RefreshProcessTable(HWND list, ListState *state) {
         ProcessRecord *record = Table.Records + rows;
         FillProcessRecord(record, &entry);
         ReadProcessFigures(record);
+        // Counted before the insert: the list may ask for the row's texts.
         Table.Rows = (DWORD)rows + 1;
         row.iItem = rows;
         if (SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&row) == -1) {

@@ -30,7 +30,7 @@ def same(wanted, found, what):
 
 
 def load(path):
-    # The file's bytes, writable: the relocation check patches a copy.
+    # The file's bytes, writable: the relocation check patches its own copy.
     with open(path, "rb") as file:
         return pefile.PE(data=bytearray(file.read()))
 
@@ -172,7 +172,9 @@ expect(
 def relocated():
     """Applies the base relocations for the difference of the two image bases
     and compares every section with REBASED's: a missing or wrong relocation
-    leaves a difference. Returns the outcome, "OK ..." when they agree."""
+    leaves a difference. Works on a copy of EXE of its own. Returns the
+    outcome, "OK ..." when they agree."""
+    pe = load(path)
     try:
         other = load(rebased)
     except (OSError, pefile.PEFormatError):
@@ -185,8 +187,9 @@ def relocated():
         (s.Name, s.SizeOfRawData, s.PointerToRawData) for s in other.sections
     ]:
         return "the sections differ in name, size or place"
+    # HIGHLOW and DIR64, the only kinds an x86 or x86-64 image has.
+    kind = {3: (4, pe.get_dword_at_rva, pe.set_dword_at_rva), 10: (8, pe.get_qword_at_rva, pe.set_qword_at_rva)}
     for fixup in fixups:
-        kind = {3: (4, pe.get_dword_at_rva, pe.set_dword_at_rva), 10: (8, pe.get_qword_at_rva, pe.set_qword_at_rva)}
         if fixup.type not in kind:
             return "unexpected fixup type %d" % fixup.type
         size, get, put = kind[fixup.type]
@@ -204,7 +207,6 @@ def relocated():
 found = relocated()
 what = "relocations take the image to another base byte for byte"
 expect(what + (" (%s)" % found[3:] if found.startswith("OK") else ""), found.startswith("OK"), found)
-pe = load(path)  # the file as it is, not as relocated
 
 # Data directory 10 and the structure it points at: the sizes old and new
 # loaders accept, DependentLoadFlags LOAD_LIBRARY_SEARCH_SYSTEM32 and a cookie
