@@ -1,9 +1,9 @@
-// Program start: common controls, debug privilege, the late-bound
-// GetProcessMemoryInfo, then the modal dialog for the rest of the run.
+// Program start: the stack protector's guard, common controls, debug
+// privilege, the late-bound GetProcessMemoryInfo, then the modal dialog for
+// the rest of the run.
 #include "app.h"
 
-#include <commctrl.h>
-
+#include "app/stack_check.h"
 #include "res/ids.h"
 #include "table/table.h"
 #include "ui/ui.h"
@@ -24,25 +24,34 @@ void EnableDebugPrivilege(void) {
     CloseHandle(token);
 }
 
-// By its bare name psapi.dll would be looked for in the program's own folder
-// first, where anyone could have put one; the system folder's is the real one.
-static HMODULE LoadSystemPsapi(void) {
-    static const char NAME[] = "\\psapi.dll";
-    char path[MAX_PATH + sizeof NAME];
+// By its bare name a DLL that is not one of the system's known DLLs is looked
+// for in the program's own folder first, where anyone could have put one: each
+// is loaded from the system folder by its full path. NAME starts with '\\'.
+static HMODULE LoadSystemLibrary(const char *name) {
+    char path[MAX_PATH + 16];
     UINT length = GetSystemDirectoryA(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return NULL;
     }
-    lstrcpyA(path + length, NAME);
+    lstrcpyA(path + length, name);
     return LoadLibraryA(path);
 }
 
-extern "C" void ProgramEntry(void) {
-    InitCommonControls();
+// The start once the guard is settled: its frame may be protected.
+static __attribute__((noinline, noreturn)) void StartProgram(void) {
+    // InitCommonControls, ordinal 17, registers the list view class. Without
+    // the system's comctl32 the dialog could not be made, and the program
+    // ends as it does then.
+    HMODULE comctl32 = LoadSystemLibrary("\\comctl32.dll");
+    FARPROC initCommonControls = comctl32 ? GetProcAddress(comctl32, MAKEINTRESOURCEA(17)) : NULL;
+    if (!initCommonControls) {
+        ExitProcess((UINT)-1);
+    }
+    ((void(WINAPI *)(void))(void *)initCommonControls)();
     EnableDebugPrivilege();
     // psapi.dll is bound late so that the program still says what is wrong on
     // a system without it, instead of failing to load.
-    HMODULE psapi = LoadSystemPsapi();
+    HMODULE psapi = LoadSystemLibrary("\\psapi.dll");
     if (!psapi) {
         MessageBoxA(NULL, "Cannot load psapi.dll", NULL, MB_ICONERROR);
         ExitProcess(0);
@@ -57,4 +66,11 @@ extern "C" void ProgramEntry(void) {
     // returns only when the dialog could not be made.
     ExitProcess((UINT)DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL,
                                       MainDlgProc, 0));
+}
+
+// Unprotected, and StartProgram is never inlined into it: a frame set up
+// before InitSecurityCookie changed the guard would fail its check.
+extern "C" __attribute__((no_stack_protector)) void ProgramEntry(void) {
+    InitSecurityCookie();
+    StartProgram();
 }

@@ -6,9 +6,15 @@
 
 // What protected frames copy on entry and compare before returning. It starts
 // as the value the platform documents as the default security cookie: the
-// load configuration names this variable, and a loader that finds the
-// default there replaces it with a random value before the entry point runs.
+// load configuration names this variable, and Vista's loader and later ones
+// replace the default with a random value before the entry point runs.
 extern "C" ULONG_PTR __stack_chk_guard;
+
+// Replaces a guard still at the default (XP's loader leaves it so) with one
+// drawn from the clock, the performance counter, the process identifier and
+// the stack's address; a guard the loader made random stays. Must run before
+// any protected frame is set up, as that frame would then fail its check.
+extern "C" __attribute__((no_stack_protector)) void InitSecurityCookie(void);
 
 // Called when a protected frame finds its copy of the guard overwritten: ends
 // the process at once with STATUS_STACK_BUFFER_OVERRUN.

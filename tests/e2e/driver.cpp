@@ -320,6 +320,11 @@ static void CheckDebugPrivilege(const Program &program) {
     Expect(state == 2, what, state ? "held but not enabled" : "not in the token, or unreadable");
 }
 
+// SecurityCookie's offset in the load configuration's documented layout.
+static const DWORD COOKIE_FIELD = sizeof(void *) == 8 ? 0x58 : 0x3C;
+static const ULONG_PTR DEFAULT_COOKIE =
+    sizeof(void *) == 8 ? (ULONG_PTR)0x00002B992DDFA232ull : (ULONG_PTR)0xBB40E64Eu;
+
 // The stack protector's guard as the running program holds it: the variable
 // the load configuration names, found through the image's headers in the
 // program's memory (the loader may have placed the image anywhere).
@@ -348,17 +353,41 @@ static bool ReadSecurityCookie(const Program &program, ULONG_PTR *cookie) {
         SetLastError(ERROR_BAD_EXE_FORMAT);
         return false;
     }
-    // SecurityCookie's offset in the documented layout of each bitness.
-    ULONG_PTR address, cookieField = sizeof(void *) == 8 ? 0x58 : 0x3C;
-    return read(base + config + cookieField, &address, sizeof address) &&
+    ULONG_PTR address;
+    return read(base + config + COOKIE_FIELD, &address, sizeof address) &&
            read((const void *)address, cookie, sizeof *cookie);
 }
 
-static void CheckSecurityCookie(const Program &program) {
+// A copy of the program in the temporary folder whose load configuration
+// directory ends just before SecurityCookie: no loader then touches the guard,
+// which stays at the default as XP's loader leaves it. "" when not made.
+static std::string DefaultCookieCopy(const std::string &programPath) {
+    char folder[MAX_PATH];
+    std::string copy = GetTempPathA(MAX_PATH, folder) ? folder : "";
+    copy += "ferrowin-default-cookie.exe";
+    HANDLE file = CopyFileA(programPath.c_str(), copy.c_str(), FALSE)
+                      ? CreateFileA(copy.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL,
+                                    OPEN_EXISTING, 0, NULL)
+                      : INVALID_HANDLE_VALUE;
+    IMAGE_DOS_HEADER dos;
+    DWORD done, size = COOKIE_FIELD;
+    LONG at = offsetof(IMAGE_NT_HEADERS, OptionalHeader.DataDirectory) +
+              IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG * sizeof(IMAGE_DATA_DIRECTORY) +
+              offsetof(IMAGE_DATA_DIRECTORY, Size);
+    bool made =
+        file != INVALID_HANDLE_VALUE && ReadFile(file, &dos, sizeof dos, &done, NULL) &&
+        done == sizeof dos &&
+        SetFilePointer(file, dos.e_lfanew + at, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+        WriteFile(file, &size, sizeof size, &done, NULL) && done == sizeof size;
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
+    return made ? copy : "";
+}
+
+static void CheckSecurityCookie(const Program &program, const std::string &programPath) {
     const char *what = "the running program's security cookie is random: neither the documented "
                        "default nor zero";
-    const ULONG_PTR DEFAULT_COOKIE =
-        sizeof(void *) == 8 ? (ULONG_PTR)0x00002B992DDFA232ull : (ULONG_PTR)0xBB40E64Eu;
     ULONG_PTR cookie = 0;
     if (!ReadSecurityCookie(program, &cookie)) {
         Expect(false, what,
@@ -369,6 +398,28 @@ static void CheckSecurityCookie(const Program &program) {
     // as good as none.
     Expect(cookie != DEFAULT_COOKIE && cookie != 0, what,
            Format("it holds 0x%llX", (unsigned long long)cookie));
+
+    // Where the loader left the default, each start draws a guard of its own.
+    what = "from the default, as XP leaves it, two starts draw two guards: neither the default "
+           "nor zero";
+    std::string copy = DefaultCookieCopy(programPath);
+    ULONG_PTR drawn[2] = {0, 0};
+    for (ULONG_PTR &guard : drawn) {
+        Program run;
+        if (!copy.empty() && Started(copy, &run)) {
+            ReadSecurityCookie(run, &guard);
+        }
+        EndProcess(run.info.hProcess, Scaled(EXIT_TIMEOUT_MS));
+    }
+    DeleteFileA(copy.c_str());
+    bool random = drawn[0] != drawn[1];
+    for (ULONG_PTR guard : drawn) {
+        random = random && guard != DEFAULT_COOKIE && guard != 0;
+    }
+    Expect(random, what,
+           copy.empty() ? Format("no copy made, error %lu", GetLastError())
+                        : Format("0x%llX, then 0x%llX", (unsigned long long)drawn[0],
+                                 (unsigned long long)drawn[1]));
 }
 
 // One rebuild a second: of several in a row, some two came closer together
@@ -846,8 +897,8 @@ struct ExitRun {
 };
 
 static const ExitRun EXIT_RUNS[] = {
-    // No list view to make the dialog with, and another thread of the
-    // program's own living on.
+    // No list view to make the dialog with, and another thread living on; or
+    // no comctl32.dll to register one.
     {"no-dialog", "without its dialog the program ends with DialogBoxParamA's -1", NULL,
      0xFFFFFFFF},
     // At once and by itself: a message box or anything else waiting for the
@@ -891,7 +942,7 @@ static void RunChecks(const std::string &programPath) {
         CheckOnlyWindow(program);
         CheckControls(program);
         CheckDebugPrivilege(program);
-        CheckSecurityCookie(program);
+        CheckSecurityCookie(program, programPath);
         CheckRowsMatchSnapshot(program);
         Retried("the list is rebuilt every second",
                 [&](const char *what) { return TryRefreshPeriod(program, what); });

@@ -1,9 +1,8 @@
-// A comctl32.dll planted beside a copy of the program: it registers no list
-// view, so the dialog cannot be made, and it keeps a thread of its own alive,
-// as the platform's loader keeps worker threads. The program must end anyway.
-// Wine 8 loads it because it ignores the program's DependentLoadFlags; on
-// Windows 10 1607 and later that flag (LOAD_LIBRARY_SEARCH_SYSTEM32) keeps
-// this DLL out and the program takes the system's comctl32.dll.
+// A comctl32.dll that registers no list view, so the dialog cannot be made,
+// and keeps a thread of its own alive, as the platform's loader keeps worker
+// threads. Beside a copy of the program it must not be loaded: the program
+// takes comctl32 from the system folder. In the system folder, the program
+// must end anyway.
 #include <windows.h>
 
 static DWORD WINAPI Linger(LPVOID) {

@@ -4,6 +4,8 @@
 // The driver starts it and reads its exit code.
 #include <windows.h>
 
+#include "app/stack_check.h"
+
 static const char TOO_LONG[] = "far longer than the buffer: over the guard, the frame and beyond";
 
 // Not inlined: the buffer needs a guarded frame of its own. lstrcpyA is
@@ -14,7 +16,9 @@ __attribute__((noinline)) static int Overrun(void) {
     return lstrlenA(buffer);
 }
 
-// Reached only when the overrun went unnoticed.
-extern "C" void ProgramEntry(void) {
+// Reached only when the overrun went unnoticed. The guard is drawn as the
+// program draws it, this file having no load configuration.
+extern "C" __attribute__((no_stack_protector)) void ProgramEntry(void) {
+    InitSecurityCookie();
     ExitProcess((UINT)Overrun());
 }
