@@ -78,20 +78,25 @@ static BOOL SameBytes(const void *a, const void *b, DWORD size) {
     return size == 0;
 }
 
-// Scrolls the rebuilt list back to the row that was at the top before, as far
-// as the new rows allow. In report view the scroll is in pixels, one row's
-// height per row, and relative: with redraw off some list versions keep the
-// old position through the emptying, others go back to the top. TRUE when it
-// had to scroll: some lists move the bits on screen then, redraw off or not,
-// so what the screen shows no longer follows from what it showed before.
-static BOOL RestoreTopRow(HWND list, int topRow) {
-    int rows = topRow - (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
+// Scrolls the rebuilt list back to where the user had it: the row that was at
+// the top before and the same distance across, as far as the new rows and
+// widths allow. In report view the scroll is in pixels, one row's height per
+// row, and relative: with redraw off some list versions keep the old position
+// through the emptying, others go back to the top left. TRUE when it had to
+// scroll: some lists move the bits on screen then, redraw off or not, so what
+// the screen shows no longer follows from what it showed before.
+static BOOL RestoreScroll(HWND list, const ListView *view) {
+    int across = view->scrolledAcross - GetScrollPos(list, SB_HORZ);
+    int rows = view->topRow - (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
     RECT bounds;
     bounds.left = LVIR_BOUNDS;
-    if (rows == 0 || !SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&bounds)) {
+    if (rows && !SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&bounds)) {
+        rows = 0;
+    }
+    if (rows == 0 && across == 0) {
         return FALSE;
     }
-    SendMessageA(list, LVM_SCROLL, 0, rows * (bounds.bottom - bounds.top));
+    SendMessageA(list, LVM_SCROLL, across, rows * (bounds.bottom - bounds.top));
     return TRUE;
 }
 
@@ -198,9 +203,9 @@ void RefreshProcessTable(HWND list, ListState *state) {
         namesChanged = namesChanged || !SameBytes(previous[i].ImageName, Table.Records[i].ImageName,
                                                   IMAGE_NAME_BYTES);
     }
-    BOOL scrolled = RestoreTopRow(list, before.view.topRow);
     FitNameColumn(list, 0, idsChanged, &state->fittedWidth[0]);
     FitNameColumn(list, 1, namesChanged, &state->fittedWidth[1]);
+    BOOL scrolled = RestoreScroll(list, &before.view);
     BOOL dialogDue = TakeRepaintDue(list, &before);
 
     // What moved is known only once redraw is back on: the list then fits its

@@ -237,6 +237,10 @@ void LeaveDamage(HWND window, RECT area) {
     RedrawWindow(window, &area, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN);
 }
 
+// A name that makes the list wider than its window, scroll bar and all.
+const char WIDE_NAME[] =
+    "a-rather-long-image-name-wider-than-the-list-window-of-this-test-by-far.exe";
+
 // The refresh repaints only what changed on screen. These run on a shown
 // list: what is left in its update region after a refresh is what the next
 // paint redraws.
@@ -245,6 +249,7 @@ class RepaintTest : public TableTest {
     void SetUp() override {
         TableTest::SetUp();
         AddFakeProcesses(40);
+        Fake.processes[5].name = WIDE_NAME;
         ShowWindow(GetParent(list), SW_SHOWNA);
         RefreshProcessTable(list, &state);
         // Half of the last row on screen shows, text and all.
@@ -280,7 +285,10 @@ TEST_F(RepaintTest, UnchangedListIsNeitherMeasuredNorRepainted) {
     // One figure changed: that row alone.
     Fake.processes[3].workingSetBytes += 4096;
     RefreshProcessTable(list, &state);
-    RECT dirty = {}, row = RowBounds(list, 3);
+    // The row is wider than the list's window: what shows of it.
+    RECT dirty = {}, row = RowBounds(list, 3), client;
+    GetClientRect(list, &client);
+    IntersectRect(&row, &row, &client);
     GetUpdateRect(list, &dirty, FALSE);
     EXPECT_TRUE(EqualRect(&dirty, &row)) << "only row 3 changed";
     EXPECT_EQ(0, CellTextRequests);
@@ -328,6 +336,7 @@ const struct {
     {"scroll bar goes", PAGE + 2, TOP, 3, 0, INSIDE, NONE},
     {"scroll bar comes", FITS, TOP, 0, PAGE, INSIDE, NONE},
     {"selection dropped", OVERFLOWS, MIDDLE, 0, 0, INSIDE, SELECTED},
+    {"top, only figures change", OVERFLOWS, TOP, 0, 0, INSIDE, FIGURES},
     {"middle, only figures change", OVERFLOWS, MIDDLE, 0, 0, INSIDE, FIGURES},
     {"a name gets longer", OVERFLOWS, MIDDLE, 0, 0, INSIDE, LONGER_NAME},
     {"the longest name gets shorter", OVERFLOWS, MIDDLE, 0, 0, INSIDE, SHORTER_NAME},
@@ -345,19 +354,20 @@ const struct {
 HWND damaged;
 RECT damagedArea; // in that window's client coordinates
 
-// Some list versions go back to the top when emptied, scrolling the bits on
-// screen even with redraw off; the refresh must bring the rows back and
-// repaint what the scrolling left.
+// Some list versions go back to the top and the left edge when emptied,
+// scrolling the bits on screen even with redraw off; the refresh must bring
+// the rows back and repaint what the scrolling left.
 LRESULT CALLBACK TopWhenEmptiedProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == LVM_DELETEALLITEMS) {
         ScrollToRow(hwnd, 0);
+        SendMessageA(hwnd, LVM_SCROLL, -GetScrollPos(hwnd, SB_HORZ), 0);
     }
     return CallWindowProcA(listProc, hwnd, message, wParam, lParam);
 }
 
 // Whatever changed between two ticks, what the list shows afterwards is what
-// a full repaint of it shows, and it stays scrolled as far as the new rows
-// allow.
+// a full repaint of it shows, and it stays scrolled, down and sideways, as far
+// as the new rows allow.
 TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
     int page = ListView_GetCountPerPage(list);
     auto count = [page](int n) {
@@ -371,8 +381,8 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
             damaged = NULL;
         }
     };
-    // Each scenario on a list that keeps its place when emptied, then the
-    // scrolled ones again on a list that goes back to the top.
+    // Each scenario on a list that keeps its place when emptied, then again on
+    // a list that goes back to the top left, scrolled sideways each time.
     const int n = sizeof scenarios / sizeof scenarios[0];
     for (int run = 0; run < 2 * n; ++run) {
         const auto &s = scenarios[run % n];
@@ -380,18 +390,17 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
         if (run == n) {
             listProc = (WNDPROC)SetWindowLongPtrA(list, GWLP_WNDPROC, (LONG_PTR)TopWhenEmptiedProc);
         }
-        if (toTop && s.scroll == TOP) {
-            continue;
-        }
         SCOPED_TRACE(std::string(s.name) + (toTop ? ", on a list that goes to the top when emptied"
                                                   : ", on a list that keeps its place"));
         Fake.processes.clear();
         AddFakeProcesses(count(s.processes));
-        Fake.processes[5].name = "a-rather-long-image-name.exe";
+        Fake.processes[5].name = WIDE_NAME;
         RefreshProcessTable(list, &state);
         int rows = RowCount(list);
         ScrollToRow(list, s.scroll == TOP ? 0 : s.scroll == MIDDLE ? rows / 3 : rows - page);
-        int top = ListView_GetTopIndex(list);
+        SendMessageA(list, LVM_SCROLL, 60, 0);
+        int top = ListView_GetTopIndex(list), across = GetScrollPos(list, SB_HORZ);
+        ASSERT_GT(across, 0) << "the list is no wider than its window";
         Settle();
 
         int ending = count(s.ending), appearing = count(s.appearing);
@@ -437,6 +446,11 @@ TEST_F(RepaintTest, ScreenAfterARefreshEqualsAFullRepaint) {
         int most = rows > page ? rows - page : 0;
         EXPECT_EQ(top < most ? top : most, ListView_GetTopIndex(list))
             << "the rows on screen moved";
+        SCROLLINFO bar = {sizeof bar, SIF_RANGE | SIF_PAGE, 0, 0, 0, 0, 0};
+        most = GetScrollInfo(list, SB_HORZ, &bar) ? bar.nMax - (int)bar.nPage + 1 : 0;
+        most = most > 0 ? most : 0;
+        EXPECT_EQ(across < most ? across : most, GetScrollPos(list, SB_HORZ))
+            << "the list moved sideways";
         EXPECT_EQ(0, StalePixels()) << "pixels left stale on screen";
         int width = ListView_GetColumnWidth(list, 1);
         if (s.extra == DRAGGED) {
