@@ -424,24 +424,32 @@ static void CheckSecurityCookie(const Program &program, const std::string &progr
 
 // One rebuild a second: of several in a row, some two came closer together
 // than a longer period allows (a busy machine delays some ticks, not all), and
-// some two further apart than a shorter one.
+// some two further apart than a shorter one. Only rebuilds noticed promptly at
+// both ends tell: each is known to lie within the poll's gap before it was seen.
 static std::string TryRefreshPeriod(const Program &program, const char *what) {
     DWORD last, lastGap = 0, tick, gap;
     if (!Refreshed(program, what, &last, &lastGap)) {
         return "";
     }
     DWORD shortest = INFINITE, longest = 0;
+    int measured = 0;
     std::string seen;
     for (int i = 0; i < PERIOD_REBUILDS; ++i) {
         if (!Refreshed(program, what, &tick, &gap)) {
             return "";
         }
-        // Each rebuild came within its gap before it was noticed.
         DWORD most = tick - last + lastGap, least = tick - gap - last;
-        shortest = most < shortest ? most : shortest;
-        longest = least > longest ? least : longest;
         seen += Format(" %lu-%lu", least, most);
+        if (gap <= SEEN_LATE_MS && lastGap <= SEEN_LATE_MS) {
+            shortest = most < shortest ? most : shortest;
+            longest = least > longest ? least : longest;
+            ++measured;
+        }
         last = tick, lastGap = gap;
+    }
+    if (measured < 2) {
+        return "too few rebuilds noticed within " + Format("%d ms:", SEEN_LATE_MS) + seen +
+               " ms apart";
     }
     if (shortest >= SLOW_PERIOD_MS && longest >= 2 * REFRESH_PERIOD_MS) {
         return "the machine was too busy for a tick a second:" + seen + " ms apart";
