@@ -7,11 +7,7 @@
 #define DEFAULT_SECURITY_COOKIE 0xBB40E64Eu
 #endif
 
-// The program's only initialised variables, this and the dialog's
-// SelectedRow, go at the end of the import section, which is writable as
-// .data is and never executable: a .data section of their own would take a
-// whole 512-byte block of the file for 8 bytes.
-__attribute__((section(".idata$8"))) ULONG_PTR __stack_chk_guard = DEFAULT_SECURITY_COOKIE;
+ULONG_PTR __stack_chk_guard = DEFAULT_SECURITY_COOKIE;
 
 extern "C" __attribute__((no_stack_protector)) void InitSecurityCookie(void) {
     if (__stack_chk_guard != DEFAULT_SECURITY_COOKIE) {

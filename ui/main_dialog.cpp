@@ -7,9 +7,7 @@
 
 HWND ProcessList;
 ListState ProcessListState;
-// In the import section's writable pages beside the stack protector's guard,
-// not in a .data section of its own (app/stack_check.cpp says why).
-__attribute__((section(".idata$8"))) int SelectedRow = NO_ROW;
+int SelectedRow = NO_ROW;
 DWORD LastRefreshTick;
 
 const ColumnTitles ColumnTable = {
