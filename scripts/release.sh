@@ -1,12 +1,13 @@
 #!/bin/sh
-# Builds the release zip: the 32-bit and 64-bit executables, the README and a
-# SHA-256 list, in dist/ferrowin-VERSION.zip. The executables are built as
-# scripts/build.sh builds them for the tests (the 64-bit one in the 32-bit
-# build's x86_64/ tree), without the tests, and pass the executable checks
-# the tests run before anything is zipped.
+# Builds the release zip, the 32-bit and 64-bit executables, the README and a
+# SHA-256 list, in dist/ferrowin-VERSION.zip, and the test kit for Windows
+# from the same build (scripts/make-kit.sh) in dist/ferrowin-tests-VERSION.zip.
+# Everything is built as scripts/build.sh builds it for the tests (the 64-bit
+# programs in the 32-bit build's x86_64/ tree), and the executables pass the
+# executable checks the tests run before anything is zipped.
 set -eu
 cd "$(dirname "$0")/.."
-release=$(FERROWIN_BUILD=build-release FERROWIN_TESTS=0 sh scripts/build.sh ferrowin ferrowin_rebased x86_64)
+release=$(FERROWIN_BUILD=build-release sh scripts/build.sh)
 # The version is project()'s in CMakeLists.txt, as CMake wrote it for the program.
 header=$release/generated/res/program.h
 version=$(sed -n 's/^#define PROGRAM_VERSION "\(.*\)"$/\1/p' "$header" 2>/dev/null || true)
@@ -30,6 +31,8 @@ cp README.md "$stage/README.md"
 (cd "$stage" && sha256sum ferrowin.exe ferrowin64.exe README.md >SHA256SUMS)
 # Fixed times and no extra attributes: the same sources give the same zip.
 find "$stage" -exec touch -d '2026-01-01 00:00:00 UTC' {} +
-(cd dist && zip -q -X -r "ferrowin-$version.zip" "ferrowin-$version")
+(cd dist && find "ferrowin-$version" | LC_ALL=C sort | zip -q -X -D "ferrowin-$version.zip" -@)
+cp "$release/kit/ferrowin-tests-$version.zip" "dist/ferrowin-tests-$version.zip"
 echo "$(pwd)/$stage.zip"
 cat "$stage/SHA256SUMS"
+echo "$(pwd)/dist/ferrowin-tests-$version.zip"

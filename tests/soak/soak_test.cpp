@@ -34,10 +34,14 @@ Child StartChild() {
     return child;
 }
 
-// Counts the open handles by asking after every handle value in turn: Wine
-// answers GetProcessHandleCount with 0. A new handle takes the lowest free
-// value, so the count ends after a long run of free ones.
+// The open handles: as Windows counts them, or, where the answer is 0 (Wine),
+// by asking after every handle value in turn; Wine gives a new handle the
+// lowest free value, so the count ends after a long run of free ones.
 long HandleCount() {
+    DWORD handles = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &handles) && handles > 0) {
+        return (long)handles;
+    }
     long count = 0;
     DWORD flags;
     for (UINT_PTR value = 4, unused = 0; unused < 1024; value += 4) {

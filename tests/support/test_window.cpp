@@ -40,8 +40,10 @@ HWND CreateTestList(void) {
     wc.hInstance = GetModuleHandleA(NULL);
     wc.lpszClassName = "FerrowinTestParent";
     RegisterClassA(&wc); // from the second list on, the class is there already
-    HWND parent = CreateWindowA("FerrowinTestParent", "test", WS_POPUP, 0, 0, 600, 400, NULL, NULL,
-                                GetModuleHandleA(NULL), NULL);
+    // Kept above other windows: its pixels are read from the screen, where on
+    // a Windows desktop a console may lie over it.
+    HWND parent = CreateWindowExA(WS_EX_TOPMOST, "FerrowinTestParent", "test", WS_POPUP, 0, 0, 600,
+                                  400, NULL, NULL, GetModuleHandleA(NULL), NULL);
     HWND list = CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 0, 0, 580, 300,
                               parent, (HMENU)1000, GetModuleHandleA(NULL), NULL);
     InsertColumns(&ColumnTable, list);

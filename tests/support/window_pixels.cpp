@@ -42,6 +42,19 @@ WindowPixels CaptureWindow(HWND window) {
     return pixels;
 }
 
+HWND CoveringWindow(HWND window) {
+    RECT bounds, other, both;
+    GetWindowRect(window, &bounds);
+    for (HWND above = GetWindow(GetAncestor(window, GA_ROOT), GW_HWNDPREV); above;
+         above = GetWindow(above, GW_HWNDPREV)) {
+        if (IsWindowVisible(above) && GetWindowRect(above, &other) &&
+            IntersectRect(&both, &bounds, &other)) {
+            return above;
+        }
+    }
+    return NULL;
+}
+
 long DifferingPixels(const WindowPixels &a, const WindowPixels &b) {
     if (a.width != b.width || a.height != b.height || a.bits.size() != b.bits.size()) {
         return (long)(a.bits.size() > b.bits.size() ? a.bits.size() : b.bits.size());

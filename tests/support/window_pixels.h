@@ -15,5 +15,9 @@ struct WindowPixels {
 // Works on windows of other processes too, as long as nothing covers them.
 WindowPixels CaptureWindow(HWND window);
 
+// A visible window above the window's top-level one that covers part of it on
+// screen, or NULL.
+HWND CoveringWindow(HWND window);
+
 // Pixels that differ; two captures of different sizes differ in all of them.
 long DifferingPixels(const WindowPixels &a, const WindowPixels &b);
