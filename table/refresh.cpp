@@ -88,8 +88,7 @@ static BOOL SameBytes(const void *a, const void *b, DWORD size) {
 static BOOL RestoreScroll(HWND list, const ListView *view) {
     int across = view->scrolledAcross - GetScrollPos(list, SB_HORZ);
     int rows = view->topRow - (int)SendMessageA(list, LVM_GETTOPINDEX, 0, 0);
-    RECT bounds;
-    bounds.left = LVIR_BOUNDS;
+    RECT bounds = {LVIR_BOUNDS, 0, 0, 0};
     if (rows && !SendMessageA(list, LVM_GETITEMRECT, 0, (LPARAM)&bounds)) {
         rows = 0;
     }
