@@ -77,7 +77,7 @@ pushd "%kit%%1"
 set "status=!errorlevel!"
 popd
 set "FERROWIN_E2E_ONLY="
-if defined preferred reg delete "!preferred!" /f >nul
+if defined preferred reg delete "!preferred!\DllOverrides" /v %6 /f >nul
 if "!status!"=="0" (
     echo passed !name!
     set /a passed+=1
