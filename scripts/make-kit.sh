@@ -5,24 +5,38 @@
 # as NAME/x86/... and NAME/x64/... in ZIP, with fixed times, so that the same
 # sources give the same zip. Fails, naming them, when a program in the kit
 # imports a DLL that a bare Windows lacks. With a third argument, also unzips
-# the kit into that folder.
+# the kit into that folder. Does nothing when the kit is newer than all that
+# goes into it.
 # Usage: make-kit.sh BUILD ZIP [FOLDER]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$1 zip=$2 folder=${3:-}
 name=$(basename "$zip" .zip)
+files="ferrowin.exe tests/table_tests.exe tests/ui_tests.exe tests/trim_tests.exe
+tests/process_ops_tests.exe tests/soak_tests.exe tests/e2e/e2e_driver.exe
+tests/e2e/stack_overrun.exe tests/e2e/planted_psapi/ferrowin.exe
+tests/e2e/planted_psapi/psapi.dll tests/e2e/planted_comctl32/ferrowin.exe
+tests/e2e/planted_comctl32/comctl32.dll"
+# Nothing to do when the kit is there and none of what goes into it is newer.
+current=1
+[ -f "$zip" ] && { [ -z "$folder" ] || [ -d "$folder" ]; } || current=0
+for input in "$root/tests/kit/run-tests.cmd" "$0"; do
+    [ "$current" = 0 ] || [ ! "$input" -nt "$zip" ] || current=0
+done
+for file in $files; do
+    for tree in "$build" "$build/x86_64"; do
+        [ -f "$tree/$file" ] || { echo "make-kit: $tree/$file is not built" >&2 && exit 1; }
+        [ "$current" = 0 ] || [ ! "$tree/$file" -nt "$zip" ] || current=0
+    done
+done
+[ "$current" = 0 ] || exit 0
+
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 kit=$stage/$name
-
 for bits in x86 x64; do
     [ "$bits" = x86 ] && tree=$build || tree=$build/x86_64
-    for file in ferrowin.exe tests/table_tests.exe tests/ui_tests.exe tests/trim_tests.exe \
-        tests/process_ops_tests.exe tests/soak_tests.exe tests/e2e/e2e_driver.exe \
-        tests/e2e/stack_overrun.exe tests/e2e/planted_psapi/ferrowin.exe \
-        tests/e2e/planted_psapi/psapi.dll tests/e2e/planted_comctl32/ferrowin.exe \
-        tests/e2e/planted_comctl32/comctl32.dll; do
-        [ -f "$tree/$file" ] || { echo "make-kit: $tree/$file is not built" >&2 && exit 1; }
+    for file in $files; do
         mkdir -p "$kit/$bits/$(dirname "$file")"
         cp "$tree/$file" "$kit/$bits/$file"
     done

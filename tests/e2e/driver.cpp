@@ -335,22 +335,18 @@ static const ULONG_PTR DEFAULT_COOKIE =
 // the load configuration names, found through the image's headers in the
 // program's memory (the loader may have placed the image anywhere).
 static bool ReadSecurityCookie(const Program &program, ULONG_PTR *cookie) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, program.info.dwProcessId);
-    MODULEENTRY32 module;
-    module.dwSize = sizeof module;
-    // The first module of a snapshot is the executable.
-    bool found = snapshot != INVALID_HANDLE_VALUE && Module32First(snapshot, &module);
-    if (snapshot != INVALID_HANDLE_VALUE) {
-        CloseHandle(snapshot);
-    }
+    const BYTE *base = NULL;
+    WalkModules(program.info.dwProcessId, [&](const MODULEENTRY32 &module) {
+        base = module.modBaseAddr; // the executable
+        return false;
+    });
     auto read = [&](const void *at, void *into, SIZE_T size) {
         SIZE_T done = 0;
         return ReadProcessMemory(program.info.hProcess, at, into, size, &done) && done == size;
     };
-    const BYTE *base = module.modBaseAddr;
     IMAGE_DOS_HEADER dos;
     IMAGE_NT_HEADERS nt;
-    if (!found || !read(base, &dos, sizeof dos) || !read(base + dos.e_lfanew, &nt, sizeof nt)) {
+    if (!base || !read(base, &dos, sizeof dos) || !read(base + dos.e_lfanew, &nt, sizeof nt)) {
         return false;
     }
     DWORD config =
@@ -902,25 +898,20 @@ static void CheckEscapeWithRowClicked(const Program &program, const Child &resid
     ExpectEndsWithZero(program, what, clicked);
 }
 
-// The DLLs of the program's process that lie in the program's own folder.
-static std::string DllsBeside(const Program &program, const std::string &programPath) {
-    std::string folder = programPath.substr(0, programPath.find_last_of("\\/") + 1), found;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, program.info.dwProcessId);
-    MODULEENTRY32 module;
-    module.dwSize = sizeof module;
-    for (BOOL more = snapshot != INVALID_HANDLE_VALUE && Module32First(snapshot, &module); more;
-         more = Module32Next(snapshot, &module)) {
-        std::string path = module.szExePath;
-        if (path.size() > 4 && lstrcmpiA(path.c_str() + path.size() - 4, ".dll") == 0 &&
-            path.size() > folder.size() &&
-            lstrcmpiA(path.substr(0, folder.size()).c_str(), folder.c_str()) == 0 &&
-            path.find_first_of("\\/", folder.size()) == std::string::npos) {
-            found += " " + path;
+// The modules of the program's process, besides the executable, that lie in
+// the folder of PATH, the executable's full path.
+static std::string DllsBeside(const Program &program, const std::string &path) {
+    std::string folder = path.substr(0, path.find_last_of('\\') + 1), found;
+    bool executable = true;
+    WalkModules(program.info.dwProcessId, [&](const MODULEENTRY32 &module) {
+        std::string dll = module.szExePath;
+        if (!executable &&
+            lstrcmpiA(dll.substr(0, dll.find_last_of('\\') + 1).c_str(), folder.c_str()) == 0) {
+            found += " " + dll;
         }
-    }
-    if (snapshot != INVALID_HANDLE_VALUE) {
-        CloseHandle(snapshot);
-    }
+        executable = false;
+        return true;
+    });
     return found;
 }
 

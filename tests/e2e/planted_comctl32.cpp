@@ -10,7 +10,7 @@ static DWORD WINAPI Linger(LPVOID) {
     return 0;
 }
 
-// Exported as ordinal 17, the only import the program takes from comctl32.
+// Exported as ordinal 17, the only entry the program asks comctl32 for.
 extern "C" void InitCommonControls(void) {}
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {

@@ -44,3 +44,14 @@ template <typename Visit> void WalkSnapshot(Visit visit) {
     }
     CloseHandle(snapshot);
 }
+
+// The modules of a process, the executable first; visit returns false to stop.
+template <typename Visit> void WalkModules(DWORD processId, Visit visit) {
+    MODULEENTRY32 module = {};
+    module.dwSize = sizeof module;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    for (BOOL more = Module32First(snapshot, &module); more && visit(module);
+         more = Module32Next(snapshot, &module)) {
+    }
+    CloseHandle(snapshot);
+}
